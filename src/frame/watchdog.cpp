@@ -1,0 +1,115 @@
+// The watchdog thread waits with poll() on a self-pipe that the SIGTERM handler writes, its
+// time-out the deadline: one thread does the work of a timer and a signal source.
+#include "frame/watchdog.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <optional>
+#include <thread>
+
+#include "clipboard/snapshot.h"
+#include "frame/reply.h"
+#include "platform/types.h"
+
+namespace frame {
+
+namespace {
+
+using platform::Clock;
+
+// What the armed watchdog holds until the process ends: the pipe and its thread.
+struct DeadlineSources {
+    int wakeRead = -1;
+    int wakeWrite = -1;
+};
+DeadlineSources deadlineSources;
+
+// Written once before the handler is installed, then only read by it.
+volatile sig_atomic_t wakeFd = -1;
+
+extern "C" void onTerminate(int /*signal*/) {
+    // Only async-signal-safe work: one non-blocking write; errno is the interrupted code's.
+    const int saved = errno;
+    const char byte = 'T';
+    [[maybe_unused]] const ssize_t ignored = ::write(wakeFd, &byte, 1);
+    errno = saved;
+}
+
+// The deadline, or none when now + ms does not fit the clock: a huge deadline never fires early.
+std::optional<Clock::time_point> deadlineAfter(std::int64_t ms) {
+    const Clock::time_point now = Clock::now();
+    if (ms <= 0) {
+        return now;
+    }
+    const auto room = std::chrono::duration_cast<std::chrono::milliseconds>(
+        Clock::time_point::max() - now);
+    if (ms >= room.count()) {
+        return std::nullopt;
+    }
+    return now + std::chrono::milliseconds(ms);
+}
+
+int pollTimeout(const std::optional<Clock::time_point>& deadline) {
+    if (!deadline) {
+        return -1;
+    }
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
+    if (left.count() <= 0) {
+        return 0;
+    }
+    return left.count() > INT_MAX ? INT_MAX : static_cast<int>(left.count());
+}
+
+[[noreturn]] void watch(int wakeRead, std::optional<Clock::time_point> deadline, std::int64_t ms) {
+    for (;;) {
+        pollfd wake{wakeRead, POLLIN, 0};
+        const int ready = ::poll(&wake, 1, pollTimeout(deadline));
+        if (ready > 0 && (wake.revents & POLLIN) != 0) {
+            giveUp("terminated");
+        }
+        if (deadline && Clock::now() >= *deadline) {
+            giveUp("deadline of " + std::to_string(ms) + " ms passed");
+        }
+    }
+}
+
+}  // namespace
+
+void armDeadline(std::int64_t ms) {
+    int fds[2] = {-1, -1};
+    if (::pipe(fds) == 0) {
+        ::fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+        ::fcntl(fds[1], F_SETFD, FD_CLOEXEC);
+        ::fcntl(fds[1], F_SETFL, O_NONBLOCK);
+        deadlineSources = {fds[0], fds[1]};
+        wakeFd = fds[1];
+
+        // The handler replaces the default action, so SIGTERM no longer ends the process; a
+        // signal that comes before the thread polls waits in the pipe instead of being lost.
+        struct sigaction action {};
+        action.sa_handler = onTerminate;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        ::sigaction(SIGTERM, &action, nullptr);
+    }
+    std::thread(watch, deadlineSources.wakeRead, deadlineAfter(ms), ms).detach();
+}
+
+void giveUp(const std::string& detail) {
+    exitLock.lock();
+    Json object = {{"ok", false}, {"error", "timedOut"}, {"detail", detail}};
+    if (clipboard::pendingRestore) {
+        object["restored"] = clipboard::restore(clipboard::pendingRestore->snapshot,
+                                                platform::generalPasteboard(),
+                                                clipboard::pendingRestore->changeCount);
+    }
+    emit(object);
+}
+
+}  // namespace frame

@@ -1,0 +1,107 @@
+// The insert command: checks, activation, targeting, the borrowed pasteboard with Command-V,
+// the wait for the text to show, the restore, the verdict. Every path ends in one reply.
+#include "insert/insert.h"
+
+#include "ax/poll.h"
+#include "ax/primitives.h"
+#include "clipboard/keys.h"
+#include "clipboard/snapshot.h"
+#include "frame/reply.h"
+#include "frame/tunables.h"
+#include "frame/watchdog.h"
+#include "insert/landed.h"
+#include "insert/targeting.h"
+#include "platform/accessibility.h"
+#include "platform/pasteboard.h"
+#include "platform/workspace.h"
+#include "text/normalize.h"
+
+namespace insert {
+
+namespace {
+
+constexpr std::uint16_t ansiV = 9;
+
+// Waits until the value shows the paste: an unchanged value means it has not arrived yet, and a
+// value that can no longer be read ends the wait.
+void awaitPaste(const ReadBack& read, const std::string& before, const std::string& paste,
+                std::int64_t timeoutMs) {
+    ax::poll(timeoutMs, [&] {
+        const std::optional<std::string> value = read();
+        if (!value) {
+            return true;
+        }
+        if (text::canonicallyEqual(*value, before)) {
+            return false;
+        }
+        return landed(paste, *value);
+    });
+}
+
+}  // namespace
+
+void insert(const InsertRequest& request) {
+    frame::armDeadline(request.deadlineMs);
+    if (!platform::isProcessTrusted()) {
+        frame::fail("notTrusted");
+    }
+    const auto target = platform::runningApplicationWithProcessIdentifier(request.pid);
+    if (!target || platform::isTerminated(*target)) {
+        frame::fail("targetGone");
+    }
+    const bool activated = activate(*target);
+    if (activated) {
+        const bool inFront = ax::poll(frame::focusTimeoutMs, [&] {
+            return ax::focusedPid() == std::optional<platform::Pid>(request.pid);
+        });
+        if (!inFront) {
+            frame::fail("focusTimeout");
+        }
+    }
+
+    const Aim aimed = aim(request.into, request.text, request.pid);
+    const std::optional<std::string> before =
+        aimed.read ? (*aimed.read)() : std::optional<std::string>();
+    const platform::Pasteboard pasteboard = platform::generalPasteboard();
+    clipboard::PasteboardSnapshot snapshot = clipboard::takeSnapshot(pasteboard);
+
+    // The write and the parking are one unit for the watchdog: it sees the pasteboard untouched
+    // and nothing parked, or the text written and the snapshot parked.
+    const std::int64_t pasted = frame::guarded([&] {
+        platform::clearContents(pasteboard);
+        platform::setString(pasteboard, aimed.paste, platform::plainTextType);
+        clipboard::pendingRestore =
+            clipboard::PendingRestore{std::move(snapshot), platform::changeCount(pasteboard)};
+        return platform::changeCount(pasteboard);
+    });
+
+    clipboard::postCommand(clipboard::keyCode("v", ansiV));
+
+    const bool watchable = aimed.read && before;
+    if (watchable) {
+        awaitPaste(*aimed.read, *before, aimed.paste, request.verifyTimeoutMs);
+    } else {
+        // Nothing to watch: leave the text on the pasteboard for settleMs, or until somebody
+        // else writes it.
+        ax::poll(request.settleMs,
+                 [&] { return platform::changeCount(pasteboard) != pasted; });
+    }
+
+    const bool restored = frame::guarded([&] {
+        clipboard::PendingRestore parked = std::move(*clipboard::pendingRestore);
+        clipboard::pendingRestore.reset();
+        return clipboard::restore(parked.snapshot, pasteboard, pasted);
+    });
+
+    std::string verified = "unknown";
+    if (watchable) {
+        if (const std::optional<std::string> value = (*aimed.read)()) {
+            verified = landed(aimed.paste, *value) ? "yes" : "no";
+        }
+    }
+    frame::exitLock.lock();
+    frame::emit({{"ok", true}, {"activated", activated}, {"verified", verified},
+                 {"restored", restored}});
+}
+
+}  // namespace insert

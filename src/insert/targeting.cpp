@@ -1,0 +1,161 @@
+// Aiming at a composer or at the focused element.
+#include "insert/targeting.h"
+
+#include <cmath>
+#include <limits>
+
+#include "ax/fingerprint.h"
+#include "ax/poll.h"
+#include "ax/primitives.h"
+#include "frame/reply.h"
+#include "frame/tunables.h"
+#include "insert/composer.h"
+#include "platform/core_foundation.h"
+#include "text/utf16.h"
+#include "text/white_space.h"
+
+namespace insert {
+
+namespace {
+
+using platform::Element;
+
+[[noreturn]] void selectionUnsettable() { frame::fail("selectionUnsettable"); }
+
+// "AXNumberOfCharacters" as an integer, for fields whose text cannot be read.
+std::optional<std::int64_t> numberOfCharacters(const Element& element) {
+    const platform::AttributeRead read =
+        platform::copyAttributeValue(element, "AXNumberOfCharacters");
+    if (read.error != platform::AXError::success || !read.value) {
+        return std::nullopt;
+    }
+    const auto* number = std::get_if<platform::Number>(&read.value->data);
+    if (number == nullptr) {
+        return std::nullopt;
+    }
+    if (const auto* integer = std::get_if<std::int64_t>(&number->value)) {
+        return *integer;
+    }
+    const double real = std::get<double>(number->value);
+    if (std::trunc(real) != real || std::fabs(real) >= 9.2e18) {
+        return std::nullopt;
+    }
+    return static_cast<std::int64_t>(real);
+}
+
+Aim aimAtComposer(const std::string& fingerprint, const std::string& text, platform::Pid pid) {
+    const std::optional<Composer> composer = Composer::find(fingerprint, pid);
+    if (!composer) {
+        frame::fail("focusChanged", "no composer matches " + fingerprint);
+    }
+    const Element element = composer->element;
+    platform::setAttributeValue(element, "AXFocused", platform::Value{true});
+    const Element app = ax::applicationElement(pid);
+    const bool focused = ax::poll(frame::focusTimeoutMs, [&] {
+        const auto current = ax::axElement(ax::attribute(app, "AXFocusedUIElement"));
+        return current && platform::same(*current, element);
+    });
+    if (!focused) {
+        frame::fail("focusChanged", "the composer did not take focus");
+    }
+    const std::string value = composer->value().value_or("");
+    if (!text::isBlank(value)) {
+        const platform::Range end{text::utf16Length(value), 0};
+        // Some fields accept the set and report another range: set again at every check.
+        const bool placed = ax::poll(frame::focusTimeoutMs, [&] {
+            ax::setSelectedRange(element, end);
+            return ax::selectedRange(element) == end;
+        });
+        if (!placed) {
+            selectionUnsettable();
+        }
+    }
+    return Aim{onNewLine(text, value),
+               ReadBack([element] { return ax::stringAttribute(element, "AXValue"); })};
+}
+
+Aim aimAtFocus(const Into::Focus& target, const std::string& text, platform::Pid pid) {
+    const std::optional<ax::Focus> focus = ax::focusOf(pid);
+    if (!focus) {
+        if (target.element) {
+            frame::fail("focusChanged", "expected " + *target.element + ", found no element");
+        }
+        if (!placeCaret(std::nullopt, target.mode)) {
+            selectionUnsettable();
+        }
+        return Aim{text, std::nullopt};  // pasted blind
+    }
+    if (focus->secure) {
+        frame::fail("focusChanged", "a password field has focus");
+    }
+    if (target.element) {
+        const std::string found = ax::fingerprint(focus->element);
+        if (found != *target.element) {
+            frame::fail("focusChanged", "expected " + *target.element + ", found " + found);
+        }
+    }
+    if (!placeCaret(focus, target.mode)) {
+        selectionUnsettable();
+    }
+    return Aim{text, ReadBack([snapshot = *focus] { return snapshot.value(); })};
+}
+
+}  // namespace
+
+bool activate(const platform::RunningApplication& target) {
+    const std::optional<platform::Pid> focused = ax::focusedPid();
+    if (focused && *focused == platform::processIdentifier(target)) {
+        return false;
+    }
+    const std::uint64_t options =
+        platform::isOperatingSystemAtLeast(14, 0, 0) ? 0 : platform::activateIgnoringOtherApps;
+    platform::activateWithOptions(target, options);
+    return true;
+}
+
+Aim aim(const Into& into, const std::string& text, platform::Pid pid) {
+    if (const auto* composer = std::get_if<Into::Composer>(&into.target)) {
+        return aimAtComposer(composer->element, text, pid);
+    }
+    return aimAtFocus(std::get<Into::Focus>(into.target), text, pid);
+}
+
+bool placeCaret(const std::optional<ax::Focus>& focus, InsertMode mode) {
+    if (mode == InsertMode::replaceSelection) {
+        return true;
+    }
+    if (!focus) {
+        return false;
+    }
+    if (mode == InsertMode::replaceField) {
+        // A password field's value is not read, not even for its length.
+        const std::optional<std::string> value =
+            focus->secure ? std::nullopt : ax::stringAttribute(focus->element, "AXValue");
+        const std::optional<std::int64_t> length =
+            value ? std::optional<std::int64_t>(text::utf16Length(*value))
+                  : numberOfCharacters(focus->element);
+        return length && ax::setSelectedRange(focus->element, platform::Range{0, *length});
+    }
+    const std::optional<platform::Range> selection = ax::selectedRange(focus->element);
+    if (!selection) {
+        return false;
+    }
+    // Only a misbehaving application reports a selection whose end does not fit.
+    if ((selection->length > 0 &&
+         selection->location > std::numeric_limits<std::int64_t>::max() - selection->length) ||
+        (selection->length < 0 &&
+         selection->location < std::numeric_limits<std::int64_t>::min() - selection->length)) {
+        return false;
+    }
+    return ax::setSelectedRange(focus->element,
+                                platform::Range{selection->location + selection->length, 0});
+}
+
+std::string onNewLine(const std::string& text, const std::string& after) {
+    if (text::isBlank(after) || text::endsWithNewline(after)) {
+        return text;
+    }
+    return "\n" + text;
+}
+
+}  // namespace insert

@@ -1,0 +1,62 @@
+// The AppKit pasteboard (NSPasteboard, NSPasteboardItem): items, their types and bytes, the
+// change count, and the writes a borrowing command makes.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// NSPasteboardTypeString.
+inline constexpr const char* plainTextType = "public.utf8-plain-text";
+
+struct PasteboardObject;
+struct Pasteboard {
+    std::shared_ptr<PasteboardObject> object;
+};
+
+// An NSPasteboardItem: one listed by the pasteboard, or a new one made for writing.
+struct PasteboardItemObject;
+struct PasteboardItem {
+    std::shared_ptr<PasteboardItemObject> object;
+};
+
+// +[NSPasteboard generalPasteboard].
+Pasteboard generalPasteboard();
+
+// -pasteboardItems: the items in pasteboard order, or absent.
+std::optional<std::vector<PasteboardItem>> pasteboardItems(const Pasteboard& pasteboard);
+
+// -[NSPasteboardItem types]: the item's type identifiers in its order.
+std::vector<std::string> types(const PasteboardItem& item);
+
+// -[NSPasteboardItem dataForType:]: the bytes, or absent (a promise that yields nothing).
+std::optional<Bytes> dataForType(const PasteboardItem& item, const std::string& type);
+
+// -changeCount: moves whenever anybody writes the pasteboard.
+std::int64_t changeCount(const Pasteboard& pasteboard);
+
+// -clearContents: empties the pasteboard and takes ownership; returns the new change count.
+std::int64_t clearContents(const Pasteboard& pasteboard);
+
+// -[NSPasteboardItem init]: a fresh, empty item for writing.
+PasteboardItem newPasteboardItem();
+
+// -[NSPasteboardItem setData:forType:] on a new item.
+bool setData(const PasteboardItem& item, const Bytes& data, const std::string& type);
+
+// -writeObjects: with new items, in order.
+bool writeObjects(const Pasteboard& pasteboard, const std::vector<PasteboardItem>& items);
+
+// -setString:forType:.
+bool setString(const Pasteboard& pasteboard, const std::string& text, const std::string& type);
+
+// -stringForType:: the string the pasteboard holds for that type, or absent.
+std::optional<std::string> stringForType(const Pasteboard& pasteboard, const std::string& type);
+
+}  // namespace platform

@@ -1,0 +1,87 @@
+// One loaded desktop while it runs: its state under one lock, the run's record, and the thread
+// on which the other applications react and the timeline fires.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "platform/sim/model.h"
+#include "platform/sim/run_log.h"
+#include "platform/types.h"
+
+namespace platform::sim {
+
+/// Work for the desktop's own thread: an application's reaction, or a timeline event.
+struct Task {
+    enum class Kind { copy, paste, activation, timeline };
+    Kind kind = Kind::copy;
+    Pid pid = 0;
+    std::size_t event = 0;
+};
+
+class Live {
+  public:
+    /// `path` empty: a desktop that is never saved (the demo, or one a test installed).
+    Live(Desktop desktop, std::string path, std::uint64_t generation);
+    ~Live();
+    Live(const Live&) = delete;
+    Live& operator=(const Live&) = delete;
+
+    /// Starts the desktop's thread; time 0 of the run is the moment of construction.
+    void start();
+    /// Stops and joins the thread; due work is dropped.
+    void stop();
+
+    /// Guards everything below, and every platform call's look at the state.
+    std::mutex mutex;
+    Desktop desktop;
+    RunLog log;
+
+    const std::uint64_t generation;
+    const std::string path;
+    const Clock::time_point startTime;
+
+    double elapsedMs() const { return elapsedMs(Clock::now()); }
+    double elapsedMs(Clock::time_point at) const {
+        return std::chrono::duration<double, std::milli>(at - startTime).count();
+    }
+
+    /// Lock held: runs the task on the desktop's thread after the delay.
+    void schedule(double delayMs, Task task);
+    /// Lock held: the helper did this; the first time in the run sets off the "after" events.
+    void helperDid(Trigger trigger);
+
+    /// Waits, lock not held, until no work is due within `upTo`.
+    void settle(std::chrono::milliseconds upTo);
+
+    /// Lock held: the desktop in its file format, with "lastRun".
+    std::string serialize() const;
+
+  private:
+    void run();
+
+    std::condition_variable wake;
+    std::condition_variable ran;
+    std::multimap<Clock::time_point, Task> queue;
+    std::array<bool, triggerCount> triggered{};
+    bool started = false;
+    bool stopping = false;
+    std::thread thread;
+};
+
+/// A time in milliseconds on the clock, for delays that may be absurdly large.
+Clock::duration clockOffset(double ms);
+
+/// Lock held: the reaction or event, done on the desktop's thread; true when it asks for
+/// SIGTERM, which the caller sends after letting go of the lock.
+bool perform(Live& live, const Task& task);
+
+}  // namespace platform::sim

@@ -1,0 +1,185 @@
+// The general pasteboard on the simulated desktop. Items it lists stand for the contents at that
+// change count, as on macOS: once somebody writes the pasteboard they yield nothing.
+#include "platform/pasteboard.h"
+
+#include "platform/sim/board.h"
+#include "platform/sim/handles.h"
+#include "platform/sim/runtime.h"
+
+namespace platform {
+
+namespace {
+
+using sim::By;
+using sim::Live;
+
+// The listed item's data while it still stands for the pasteboard's contents; lock held.
+const sim::PasteboardItemData* listedData(const Live& live, const PasteboardItemObject& item) {
+    if (item.generation != live.generation || item.changeCount != live.desktop.changeCount ||
+        item.index >= live.desktop.pasteboard.size()) {
+        return nullptr;
+    }
+    return &live.desktop.pasteboard[item.index];
+}
+
+template <typename Body>
+auto withItemData(const PasteboardItem& item, const char* op, Body body) {
+    const auto live = sim::acquire();
+    std::lock_guard lock(live->mutex);
+    sim::logBoard(*live, op, By::helper);
+    if (item.object->listed) {
+        return body(listedData(*live, *item.object));
+    }
+    std::lock_guard itemLock(item.object->mutex);
+    return body(&item.object->entries);
+}
+
+}  // namespace
+
+Pasteboard generalPasteboard() {
+    const auto live = sim::acquire();
+    auto object = std::make_shared<PasteboardObject>();
+    object->generation = live->generation;
+    return Pasteboard{std::move(object)};
+}
+
+std::optional<std::vector<PasteboardItem>> pasteboardItems(const Pasteboard& pasteboard) {
+    if (!pasteboard.object) {
+        return std::nullopt;
+    }
+    const auto live = sim::acquire();
+    std::lock_guard lock(live->mutex);
+    sim::logBoard(*live, "pasteboardItems", By::helper);
+    std::vector<PasteboardItem> items;
+    items.reserve(live->desktop.pasteboard.size());
+    for (std::size_t i = 0; i < live->desktop.pasteboard.size(); ++i) {
+        auto object = std::make_shared<PasteboardItemObject>();
+        object->listed = true;
+        object->generation = live->generation;
+        object->index = i;
+        object->changeCount = live->desktop.changeCount;
+        items.push_back(PasteboardItem{std::move(object)});
+    }
+    return items;
+}
+
+std::vector<std::string> types(const PasteboardItem& item) {
+    if (!item.object) {
+        return {};
+    }
+    return withItemData(item, "types", [](const sim::PasteboardItemData* data) {
+        std::vector<std::string> names;
+        if (data) {
+            names.reserve(data->size());
+            for (const auto& entry : *data) {
+                names.push_back(entry.type);
+            }
+        }
+        return names;
+    });
+}
+
+std::optional<Bytes> dataForType(const PasteboardItem& item, const std::string& type) {
+    if (!item.object) {
+        return std::nullopt;
+    }
+    return withItemData(item, "dataForType",
+                        [&](const sim::PasteboardItemData* data) -> std::optional<Bytes> {
+                            if (data) {
+                                for (const auto& entry : *data) {
+                                    if (entry.type == type) {
+                                        return entry.data;
+                                    }
+                                }
+                            }
+                            return std::nullopt;
+                        });
+}
+
+std::int64_t changeCount(const Pasteboard& pasteboard) {
+    if (!pasteboard.object) {
+        return 0;
+    }
+    const auto live = sim::acquire();
+    std::lock_guard lock(live->mutex);
+    sim::logBoard(*live, "changeCount", By::helper);
+    return live->desktop.changeCount;
+}
+
+std::int64_t clearContents(const Pasteboard& pasteboard) {
+    if (!pasteboard.object) {
+        return 0;
+    }
+    const auto live = sim::acquire();
+    std::lock_guard lock(live->mutex);
+    const std::int64_t count = sim::clearBoard(*live, By::helper);
+    live->helperDid(sim::Trigger::pasteboardWrite);
+    return count;
+}
+
+PasteboardItem newPasteboardItem() {
+    sim::acquire();
+    return PasteboardItem{std::make_shared<PasteboardItemObject>()};
+}
+
+bool setData(const PasteboardItem& item, const Bytes& data, const std::string& type) {
+    if (!item.object || item.object->listed) {
+        return false;
+    }
+    std::lock_guard lock(item.object->mutex);
+    for (auto& entry : item.object->entries) {
+        if (entry.type == type) {
+            entry.data = data;
+            return true;
+        }
+    }
+    item.object->entries.push_back({type, data});
+    return true;
+}
+
+bool writeObjects(const Pasteboard& pasteboard, const std::vector<PasteboardItem>& items) {
+    if (!pasteboard.object) {
+        return false;
+    }
+    const auto live = sim::acquire();
+    std::lock_guard lock(live->mutex);
+    std::vector<sim::PasteboardItemData> written;
+    written.reserve(items.size());
+    for (const auto& item : items) {
+        if (!item.object) {
+            continue;
+        }
+        if (item.object->listed) {
+            const auto* data = listedData(*live, *item.object);
+            written.push_back(data ? *data : sim::PasteboardItemData{});
+        } else {
+            std::lock_guard itemLock(item.object->mutex);
+            written.push_back(item.object->entries);
+        }
+    }
+    sim::writeBoard(*live, std::move(written), By::helper);
+    live->helperDid(sim::Trigger::pasteboardWrite);
+    return true;
+}
+
+bool setString(const Pasteboard& pasteboard, const std::string& text, const std::string& type) {
+    if (!pasteboard.object) {
+        return false;
+    }
+    const auto live = sim::acquire();
+    std::lock_guard lock(live->mutex);
+    sim::setBoardString(*live, text, type, By::helper);
+    live->helperDid(sim::Trigger::pasteboardWrite);
+    return true;
+}
+
+std::optional<std::string> stringForType(const Pasteboard& pasteboard, const std::string& type) {
+    if (!pasteboard.object) {
+        return std::nullopt;
+    }
+    const auto live = sim::acquire();
+    std::lock_guard lock(live->mutex);
+    return sim::boardString(*live, type, By::helper);
+}
+
+}  // namespace platform

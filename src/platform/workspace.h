@@ -1,0 +1,45 @@
+// AppKit workspace (NSWorkspace, NSRunningApplication) and the operating-system version test.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/types.h"
+
+namespace platform {
+
+struct RunningApplicationObject;
+struct RunningApplication {
+    std::shared_ptr<RunningApplicationObject> object;
+};
+
+// NSApplicationActivateIgnoringOtherApps.
+inline constexpr std::uint64_t activateIgnoringOtherApps = 2;
+
+// [[NSWorkspace sharedWorkspace] frontmostApplication], or absent.
+std::optional<RunningApplication> frontmostApplication();
+
+// +[NSRunningApplication runningApplicationWithProcessIdentifier:], or absent.
+std::optional<RunningApplication> runningApplicationWithProcessIdentifier(Pid pid);
+
+// -processIdentifier.
+Pid processIdentifier(const RunningApplication& app);
+
+// -bundleIdentifier, read afresh on every call; absent when the application has none.
+std::optional<std::string> bundleIdentifier(const RunningApplication& app);
+
+// -localizedName, read afresh on every call.
+std::optional<std::string> localizedName(const RunningApplication& app);
+
+// -isTerminated.
+bool isTerminated(const RunningApplication& app);
+
+// -activateWithOptions:: asks the system to bring the application to the front.
+bool activateWithOptions(const RunningApplication& app, std::uint64_t options);
+
+// -[NSProcessInfo isOperatingSystemAtLeastVersion:].
+bool isOperatingSystemAtLeast(int major, int minor, int patch);
+
+}  // namespace platform

@@ -1,0 +1,26 @@
+// The two normal forms the program compares texts in: white space collapsed, and canonical
+// (NFC/NFD) Unicode normalisation.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace text {
+
+/// The text split at every white-space cluster, empty pieces dropped, joined with one U+0020.
+/// Other bytes are kept as they are.
+std::string collapseWhiteSpace(std::string_view utf8);
+
+/// Canonical composition; ill-formed bytes become U+FFFD first, NUL bytes are kept.
+std::string nfc(std::string_view utf8);
+
+/// Canonical decomposition; ill-formed bytes become U+FFFD first, NUL bytes are kept.
+std::string nfd(std::string_view utf8);
+
+/// True when both texts have the same NFC form.
+bool canonicallyEqual(std::string_view a, std::string_view b);
+
+/// True when the NFC form of `needle` occurs in the NFC form of `haystack`; "" occurs everywhere.
+bool containsCanonically(std::string_view haystack, std::string_view needle);
+
+}  // namespace text

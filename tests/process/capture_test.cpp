@@ -1,0 +1,307 @@
+// The capture command as the parent sees it, grouped by the input decision, by the composer
+// outcome and by the error replies; the saved desktop's call log proves what was never read.
+#include <gtest/gtest.h>
+
+#include "process/harness.h"
+#include "support/desktop_json.h"
+
+namespace {
+
+using desktopjson::app;
+using desktopjson::element;
+using desktopjson::frame;
+using desktopjson::json;
+using desktopjson::merged;
+
+constexpr int chat = 70;
+
+const json userItems = json::array({desktopjson::plainText("clipboard before")});
+
+json reader(bool trusts) {
+    return {{"list", {{{"role", "AXList"}}}},
+            {"rows", 2},
+            {"depth", 1},
+            {"skipClasses", json::array()},
+            {"trustsAxSelection", trusts}};
+}
+
+json conversation(bool trusts) {
+    return {{"budgetMs", 1000}, {"readers", {{"com.example.70", reader(trusts)}}}};
+}
+
+// A window with a message list (two rows), a focusable element chosen by the test and a
+// composer; the copy reaction as given.
+json desktopWith(const json& focused, const json& appExtra = json::object(),
+                 const json& extraChildren = json::array()) {
+    json rows = json::array();
+    for (const char* text : {"first message", "second message"}) {
+        rows.push_back(element(std::string("row-") + text, {{"AXRole", "AXGroup"}},
+                               {{"children",
+                                 {element(std::string("text-") + text,
+                                          {{"AXRole", "AXStaticText"}, {"AXValue", text}})}}}));
+    }
+    json children = {
+        element(
+            "list",
+            merged({{"AXRole", "AXList"}, {"AXDescription", "Messages"}}, frame(0, 0, 300, 400)),
+            {{"children", rows}}),
+        element("pane", {{"AXRole", "AXGroup"}}, {{"children", {focused}}}),
+        element("scroll", merged({{"AXRole", "AXScrollArea"}}, frame(0, 400, 300, 60)),
+                {{"children",
+                  {desktopjson::textArea("composer", "", {{"AXPlaceholderValue", "Message"}})}}})};
+    for (const json& extra : extraChildren) {
+        children.push_back(extra);
+    }
+    const json window = element("window", merged({{"AXRole", "AXWindow"}}, frame(0, 0, 300, 460)),
+                                {{"children", children}});
+    return {{"frontmost", chat},
+            {"layouts", {{"current", "us"}}},
+            {"pasteboard", {{"changeCount", 4}, {"items", userItems}}},
+            {"apps",
+             {app(chat, element("root", {{"AXRole", "AXApplication"}}, {{"children", {window}}}),
+                  merged({{"focused", focused["id"]}}, appExtra))}}};
+}
+
+std::vector<std::string> readsOf(const json& saved, const std::string& id) {
+    std::vector<std::string> reads;
+    for (const json& call : saved["lastRun"]["calls"]) {
+        if (call["element"] == id) {
+            reads.push_back(call.value("attribute", ""));
+            reads.push_back(call.value("op", "") + " " + call.value("attribute", ""));
+        }
+    }
+    return reads;
+}
+
+bool contains(const std::vector<std::string>& list, const std::string& item) {
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+struct Captured {
+    json reply;
+    json saved;
+};
+
+Captured capture(const json& desktopFile, const json& request) {
+    harness::Desktop desktop(desktopFile);
+    const harness::Run run = desktop.run("capture", request);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.lines(), 1) << run.out;
+    return {run.reply(), desktop.read()};
+}
+
+const json noProbe = {{"ran", false}, {"changed", false}, {"restored", false}};
+
+const json editableField = desktopjson::textArea(
+    "field", "hello world",
+    merged({{"AXSelectedTextRange", {{"range", {6, 5}}}}}, frame(10, 20, 200, 30)));
+
+TEST(CaptureInput, AccessibilitySelectionComesFirst) {
+    const Captured result = capture(desktopWith(editableField), json::object());
+    EXPECT_EQ(
+        result.reply["input"],
+        json({{"kind", "selection"}, {"via", "ax"}, {"text", "world"}, {"truncated", false}}));
+    EXPECT_EQ(result.reply["field"], "hello world");
+    EXPECT_EQ(result.reply["probe"], noProbe);
+    EXPECT_EQ(result.reply["focus"]["role"], "AXTextArea");
+    EXPECT_EQ(result.reply["focus"]["editable"], true);
+    EXPECT_EQ(result.reply["focus"]["element"], "AXTextArea||10,20,200,30");
+    EXPECT_EQ(result.reply["composer"], nullptr);  // an editable focus is its own composer
+    EXPECT_EQ(result.reply["conversation"], nullptr);
+    EXPECT_EQ(result.reply["app"],
+              json({{"bundleId", "com.example.70"}, {"name", "App 70"}, {"pid", chat}}));
+    EXPECT_EQ(result.reply.size(), 8U);
+}
+
+TEST(CaptureInput, CopyProbeFindsWhatAccessibilityDoesNotReport) {
+    const json label = element(
+        "label", merged({{"AXRole", "AXStaticText"}, {"AXValue", "a label"}}, frame(5, 5, 50, 10)));
+    const Captured result = capture(
+        desktopWith(label, {{"copy", {{"delayMs", 10}, {"text", "copied"}}}}), json::object());
+    EXPECT_EQ(
+        result.reply["input"],
+        json({{"kind", "selection"}, {"via", "copy"}, {"text", "copied"}, {"truncated", false}}));
+    EXPECT_EQ(result.reply["probe"], json({{"ran", true}, {"changed", true}, {"restored", true}}));
+    EXPECT_EQ(result.saved["pasteboard"]["items"], userItems);
+    EXPECT_EQ(result.saved["lastRun"]["events"][0]["keyCode"], 8);
+}
+
+TEST(CaptureInput, TrustingReaderTakesAnEmptySelectionAtItsWord) {
+    json field = editableField;
+    field["attributes"]["AXSelectedTextRange"] = {{"range", {11, 0}}};
+    const Captured result = capture(desktopWith(field), {{"conversation", conversation(true)}});
+    EXPECT_EQ(result.reply["input"], json({{"kind", "field"},
+                                           {"replaceable", true},
+                                           {"value", "hello world"},
+                                           {"truncated", false}}));
+    EXPECT_EQ(result.reply["probe"], noProbe);
+    EXPECT_TRUE(result.saved["lastRun"]["events"].empty());
+}
+
+TEST(CaptureInput, WithoutAReaderTheProbeChecksAndFallsBackToTheField) {
+    json field = editableField;
+    field["attributes"]["AXSelectedTextRange"] = {{"range", {11, 0}}};
+    const Captured result = capture(desktopWith(field), {{"probeTimeoutMs", 60}});
+    EXPECT_EQ(result.reply["input"]["kind"], "field");
+    EXPECT_EQ(result.reply["probe"],
+              json({{"ran", true}, {"changed", false}, {"restored", false}}));
+    EXPECT_EQ(result.saved["pasteboard"]["changeCount"], 4);
+}
+
+TEST(CaptureInput, ReplaceableAsksTheRangeOnlyForAnEditableFocus) {
+    const json label = element("label", {{"AXRole", "AXStaticText"}, {"AXValue", "read only"}});
+    const Captured result = capture(desktopWith(label), {{"probe", false}});
+    EXPECT_EQ(result.reply["input"], json({{"kind", "field"},
+                                           {"replaceable", false},
+                                           {"value", "read only"},
+                                           {"truncated", false}}));
+    // Once by the editability test, never again by the field rule.
+    const auto reads = readsOf(result.saved, "label");
+    EXPECT_EQ(std::count(reads.begin(), reads.end(), "isSettable AXSelectedTextRange"), 1);
+}
+
+TEST(CaptureInput, NothingToReportIsNone) {
+    json empty = editableField;
+    empty["attributes"]["AXValue"] = "";
+    empty["attributes"].erase("AXSelectedTextRange");
+    Captured result = capture(desktopWith(empty), {{"probe", false}});
+    EXPECT_EQ(result.reply["input"], json({{"kind", "none"}}));
+    EXPECT_EQ(result.reply["field"], "");
+
+    json noFocus = desktopWith(editableField);
+    noFocus["apps"][0]["focused"] = nullptr;
+    result = capture(noFocus, {{"probe", false}});
+    EXPECT_EQ(result.reply["input"], json({{"kind", "none"}}));
+    EXPECT_EQ(result.reply["focus"], nullptr);
+    EXPECT_EQ(result.reply["field"], nullptr);
+    EXPECT_EQ(result.reply["composer"], nullptr);
+    EXPECT_EQ(result.reply["probe"], noProbe);
+}
+
+TEST(CaptureInput, NoFocusStillProbesWhenAllowed) {
+    json noFocus = desktopWith(editableField, {{"copy", {{"delayMs", 0}, {"text", "from copy"}}}});
+    noFocus["apps"][0]["focused"] = nullptr;
+    const Captured result = capture(noFocus, json::object());
+    EXPECT_EQ(result.reply["input"]["via"], "copy");
+    EXPECT_EQ(result.reply["focus"], nullptr);
+}
+
+TEST(CaptureInput, TextsAreClippedAtCharacterBoundaries) {
+    json field = editableField;
+    field["attributes"]["AXValue"] = "ab\xF0\x9F\x98\x80 and more";
+    field["attributes"]["AXSelectedTextRange"] = {{"range", {0, 4}}};
+    Captured result = capture(desktopWith(field), {{"maxChars", 3}});
+    EXPECT_EQ(result.reply["input"]["text"], "ab");
+    EXPECT_EQ(result.reply["input"]["truncated"], true);
+    EXPECT_EQ(result.reply["field"], "ab");
+    result = capture(desktopWith(field), {{"maxChars", 0}});
+    EXPECT_EQ(result.reply["input"]["text"], "");
+    EXPECT_EQ(result.reply["input"]["truncated"], true);
+}
+
+TEST(CapturePassword, PasswordFieldIsNeverReadCopiedOrSearched) {
+    const json password = element("password",
+                                  merged({{"AXRole", "AXTextField"},
+                                          {"AXSubrole", "AXSecureTextField"},
+                                          {"AXValue", "hunter2"},
+                                          {"AXSelectedTextRange", {{"range", {0, 7}}}}},
+                                         frame(1, 2, 3, 4)),
+                                  {{"settable", {"AXValue", "AXSelectedTextRange"}}});
+    const Captured result = capture(desktopWith(password), {{"conversation", conversation(false)}});
+    EXPECT_EQ(result.reply["focus"], json({{"role", "AXSecureTextField"},
+                                           {"editable", false},
+                                           {"element", "AXTextField|AXSecureTextField|1,2,3,4"},
+                                           {"anchor", nullptr}}));
+    EXPECT_EQ(result.reply["input"], json({{"kind", "none"}}));
+    EXPECT_EQ(result.reply["field"], nullptr);
+    EXPECT_EQ(result.reply["composer"], nullptr);
+    EXPECT_EQ(result.reply["conversation"], nullptr);
+    EXPECT_EQ(result.reply["probe"], noProbe);
+    const std::vector<std::string> reads = readsOf(result.saved, "password");
+    for (const char* secret : {"AXValue", "AXSelectedText", "AXSelectedTextRange", "AXWindow"}) {
+        EXPECT_FALSE(contains(reads, secret)) << secret;
+    }
+    EXPECT_TRUE(result.saved["lastRun"]["events"].empty());
+}
+
+TEST(CaptureComposer, FocusedListFindsTheWindowsComposer) {
+    const json row = element("focused-row", merged({{"AXRole", "AXRow"}}, frame(0, 0, 10, 10)));
+    const Captured result = capture(desktopWith(row), {{"probe", false}});
+    EXPECT_EQ(result.reply["composer"],
+              json({{"element", "AXTextArea||0,400,300,60"}, {"label", "Message"}}));
+}
+
+TEST(CaptureComposer, TwoComposersAtTheSameDepthAreATie) {
+    const json row = element("focused-row", {{"AXRole", "AXRow"}});
+    const json second = desktopjson::textArea("second", "");
+    const Captured result =
+        capture(desktopWith(row, json::object(), json::array({second})), {{"probe", false}});
+    EXPECT_EQ(result.reply["composer"], nullptr);
+}
+
+TEST(CaptureComposer, NearerComposerWinsOverOneFurtherUp) {
+    const json row = element("focused-row", {{"AXRole", "AXRow"}});
+    const json nearby =
+        element("near-pane", {{"AXRole", "AXGroup"}},
+                {{"children", {row, desktopjson::textArea("near", "", frame(7, 7, 70, 7))}}});
+    const Captured result = capture(desktopWith(nearby), {{"probe", false}});
+    EXPECT_EQ(result.reply["composer"]["element"], "AXTextArea||7,7,70,7");
+}
+
+TEST(CaptureConversation, ReaderForTheBundleDumpsTheLastRows) {
+    const json row = element("focused-row", {{"AXRole", "AXRow"}});
+    const Captured result =
+        capture(desktopWith(row), {{"probe", false}, {"conversation", conversation(false)}});
+    const json& dumped = result.reply["conversation"];
+    ASSERT_TRUE(dumped.is_object()) << result.reply.dump();
+    EXPECT_EQ(dumped["list"], json({{"description", "Messages"}}));
+    ASSERT_EQ(dumped["rows"].size(), 2U);
+    EXPECT_EQ(dumped["rows"][0]["children"][0]["value"], "second message");
+    EXPECT_EQ(dumped["me"], nullptr);
+    EXPECT_TRUE(dumped["ms"].contains("me"));
+}
+
+TEST(CaptureConversation, OtherBundleGetsNoConversation) {
+    const json row = element("focused-row", {{"AXRole", "AXRow"}});
+    json request = {{"probe", false}, {"conversation", conversation(true)}};
+    request["conversation"]["readers"] = {{"com.example.70X", reader(true)}};
+    const Captured result = capture(desktopWith(row), request);
+    EXPECT_EQ(result.reply["conversation"], nullptr);
+}
+
+TEST(CaptureErrors, UntrustedAndNoFrontmostApplication) {
+    json untrusted = desktopWith(editableField);
+    untrusted["trusted"] = false;
+    Captured result = capture(untrusted, json::object());
+    EXPECT_EQ(result.reply, json({{"ok", false}, {"error", "notTrusted"}}));
+    EXPECT_TRUE(result.saved["lastRun"]["calls"].empty());
+
+    json nobody = desktopWith(editableField);
+    nobody["frontmost"] = nullptr;
+    nobody["focusedApplication"] = nullptr;
+    result = capture(nobody, json::object());
+    EXPECT_EQ(result.reply, json({{"ok", false}, {"error", "noFrontmostApp"}}));
+
+    json unknownPid = desktopWith(editableField);
+    unknownPid["frontmost"] = 4242;
+    unknownPid["focusedApplication"] = 4242;
+    result = capture(unknownPid, json::object());
+    EXPECT_EQ(result.reply, json({{"ok", false}, {"error", "noFrontmostApp"}}));
+}
+
+TEST(CaptureDemo, TheBuiltInDemoFillsEveryKey) {
+    const harness::Run run = harness::command(
+        "capture", harness::readJsonFile(harness::example("reader-demo.json")).dump());
+    const json reply = run.reply();
+    ASSERT_TRUE(reply.is_object()) << run.out;
+    for (const char* key :
+         {"app", "focus", "input", "field", "composer", "probe", "conversation"}) {
+        EXPECT_FALSE(reply[key].is_null()) << key << " in " << run.out;
+    }
+    EXPECT_EQ(reply["input"]["kind"], "selection");
+    EXPECT_TRUE(reply["conversation"]["rows"].is_array());
+    EXPECT_TRUE(reply["conversation"]["me"].is_string());
+}
+
+}  // namespace

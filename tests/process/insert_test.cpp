@@ -1,0 +1,398 @@
+// The insert command as the parent sees it, grouped by phase: checks, targeting failures, caret
+// modes, verification outcomes; each with the reply, the saved desktop and the key events.
+#include <gtest/gtest.h>
+
+#include "process/harness.h"
+#include "support/desktop_json.h"
+
+namespace {
+
+using desktopjson::app;
+using desktopjson::element;
+using desktopjson::frame;
+using desktopjson::json;
+using desktopjson::merged;
+
+constexpr int editor = 90;
+const json userItems =
+    json::array({desktopjson::plainText("user clipboard"),
+                 json::array({{{"type", "public.png"}, {"base64", "iVBORw0KGgo="}}})});
+
+json fieldWith(const std::string& value, const json& range) {
+    return desktopjson::textArea("field", value,
+                                 merged({{"AXSelectedTextRange", range}}, frame(5, 5, 100, 20)));
+}
+
+// The editor in front with its field focused; a chat behind with a composer in a scroll area.
+json desktopWith(const json& field, const json& paste = {{"delayMs", 5}, {"transform", "none"}},
+                 const json& editorExtra = json::object()) {
+    const json editorWindow = element("window", {{"AXRole", "AXWindow"}}, {{"children", {field}}});
+    const json composer = desktopjson::textArea("composer", "", frame(0, 0, 0, 0));
+    json chatComposer = composer;
+    chatComposer["attributes"] = merged(chatComposer["attributes"], frame(1, 2, 300, 40));
+    const json chatWindow =
+        element("chat-window", {{"AXRole", "AXWindow"}},
+                {{"children",
+                  {element("list", {{"AXRole", "AXList"}}),
+                   element("scroll", merged({{"AXRole", "AXScrollArea"}}, frame(0, 400, 300, 60)),
+                           {{"children", {chatComposer}}})}}});
+    return {
+        {"frontmost", editor},
+        {"layouts", {{"current", "us"}}},
+        {"pasteboard", {{"changeCount", 11}, {"items", userItems}}},
+        {"apps",
+         {app(editor,
+              element("root", {{"AXRole", "AXApplication"}}, {{"children", {editorWindow}}}),
+              merged({{"focused", field.is_null() ? json(nullptr) : field["id"]}, {"paste", paste}},
+                     editorExtra)),
+          app(91, element("chat-root", {{"AXRole", "AXApplication"}}, {{"children", {chatWindow}}}),
+              {{"focused", "list"},
+               {"paste", {{"delayMs", 5}}},
+               {"activation", {{"delayMs", 20}}}})}}};
+}
+
+json request(const std::string& text, const json& into, const json& more = json::object()) {
+    return merged({{"pid", editor}, {"text", text}, {"into", into}}, more);
+}
+
+json focusInto(const std::string& mode, const json& element = nullptr) {
+    json into = {{"kind", "focus"}, {"mode", mode}};
+    if (!element.is_null()) {
+        into["element"] = element;
+    }
+    return into;
+}
+
+struct Inserted {
+    json reply;
+    json saved;
+    double elapsedMs = 0;
+};
+
+Inserted insertOn(const json& desktopFile, const json& body) {
+    harness::Desktop desktop(desktopFile);
+    const harness::Run run = desktop.run("insert", body);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.lines(), 1) << run.out;
+    return {run.reply(), desktop.read(), run.elapsedMs};
+}
+
+json appState(const json& saved, int pid) {
+    for (const json& a : saved["apps"]) {
+        if (a["pid"] == pid) {
+            return a;
+        }
+    }
+    return nullptr;
+}
+
+// The saved attributes of the element with this id, wherever it sits in the app's tree.
+json attributesOf(const json& saved, int pid, const std::string& id) {
+    std::vector<json> pending{appState(saved, pid)["root"]};
+    while (!pending.empty()) {
+        const json node = pending.back();
+        pending.pop_back();
+        if (node["id"] == id) {
+            return node["attributes"];
+        }
+        for (const json& child : node.value("children", json::array())) {
+            pending.push_back(child);
+        }
+    }
+    return nullptr;
+}
+
+json ok(bool activated, const char* verified, bool restored) {
+    return {{"ok", true}, {"activated", activated}, {"verified", verified}, {"restored", restored}};
+}
+
+// --- checks -------------------------------------------------------------------------------
+
+TEST(InsertChecks, UntrustedDoesNothingElse) {
+    json file = desktopWith(fieldWith("", desktopjson::range(0, 0)));
+    file["trusted"] = false;
+    const Inserted result = insertOn(file, request("x", focusInto("replaceSelection")));
+    EXPECT_EQ(result.reply, json({{"ok", false}, {"error", "notTrusted"}}));
+    EXPECT_TRUE(result.saved["lastRun"]["pasteboard"].empty());
+    EXPECT_TRUE(result.saved["lastRun"]["activations"].empty());
+}
+
+TEST(InsertChecks, MissingOrTerminatedTargetIsGone) {
+    const json file = desktopWith(fieldWith("", desktopjson::range(0, 0)));
+    EXPECT_EQ(
+        insertOn(file, merged(request("x", focusInto("replaceSelection")), {{"pid", 4242}})).reply,
+        json({{"ok", false}, {"error", "targetGone"}}));
+    json ended = file;
+    ended["apps"][0]["terminated"] = true;
+    EXPECT_EQ(insertOn(ended, request("x", focusInto("replaceSelection"))).reply,
+              json({{"ok", false}, {"error", "targetGone"}}));
+}
+
+TEST(InsertChecks, TargetBehindIsActivatedAndWaitedFor) {
+    const json file = desktopWith(fieldWith("", desktopjson::range(0, 0)));
+    const Inserted result =
+        insertOn(file, merged(request("hi", focusInto("replaceSelection")), {{"pid", 91}}));
+    EXPECT_EQ(result.reply["activated"], true) << result.reply.dump();
+    EXPECT_EQ(result.saved["lastRun"]["activations"][0]["options"], 0);
+    EXPECT_EQ(result.saved["frontmost"], 91);
+}
+
+TEST(InsertChecks, OlderSystemsActivateIgnoringOtherApps) {
+    json file = desktopWith(fieldWith("", desktopjson::range(0, 0)));
+    file["systemVersion"] = "13.6";
+    const Inserted result =
+        insertOn(file, merged(request("hi", focusInto("replaceSelection")), {{"pid", 91}}));
+    EXPECT_EQ(result.saved["lastRun"]["activations"][0]["options"], 2);
+}
+
+TEST(InsertChecks, TargetThatNeverComesToTheFrontTimesOutUntouched) {
+    json file = desktopWith(fieldWith("", desktopjson::range(0, 0)));
+    file["apps"][1]["activation"] = nullptr;
+    const Inserted result =
+        insertOn(file, merged(request("hi", focusInto("replaceSelection")), {{"pid", 91}}));
+    EXPECT_EQ(result.reply, json({{"ok", false}, {"error", "focusTimeout"}}));
+    EXPECT_EQ(result.saved["pasteboard"]["changeCount"], 11);
+}
+
+// --- targeting failures ---------------------------------------------------------------------
+
+TEST(InsertTargeting, FailuresComeBeforeThePasteboardIsTouched) {
+    const json plain = fieldWith("abc", desktopjson::range(0, 0));
+    const json password = element(
+        "field",
+        merged({{"AXRole", "AXTextField"}, {"AXSubrole", "AXSecureTextField"}}, frame(0, 0, 9, 9)),
+        {{"settable", {"AXValue", "AXSelectedTextRange"}}});
+    json noFocus = desktopWith(plain);
+    noFocus["apps"][0]["focused"] = nullptr;
+    json misbehaving = plain;
+    misbehaving["settable"] = json::array({"AXValue"});
+    struct Case {
+        const char* name;
+        json file;
+        json into;
+        json expected;
+    };
+    const Case cases[] = {
+        {"password field",
+         desktopWith(password),
+         focusInto("replaceSelection", "AXTextField|AXSecureTextField|0,0,9,9"),
+         {{"ok", false}, {"error", "focusChanged"}, {"detail", "a password field has focus"}}},
+        {"other element",
+         desktopWith(plain),
+         focusInto("replaceSelection", "AXTextArea||1,1,1,1"),
+         {{"ok", false},
+          {"error", "focusChanged"},
+          {"detail", "expected AXTextArea||1,1,1,1, found AXTextArea||5,5,100,20"}}},
+        {"no element, fingerprint",
+         noFocus,
+         focusInto("replaceField", "AXTextArea||1,1,1,1"),
+         {{"ok", false},
+          {"error", "focusChanged"},
+          {"detail", "expected AXTextArea||1,1,1,1, found no element"}}},
+        {"no element, replaceField",
+         noFocus,
+         focusInto("replaceField"),
+         {{"ok", false}, {"error", "selectionUnsettable"}}},
+        {"range not settable",
+         desktopWith(misbehaving),
+         focusInto("afterSelection"),
+         {{"ok", false}, {"error", "selectionUnsettable"}}},
+        {"no composer",
+         desktopWith(plain),
+         {{"kind", "composer"}, {"element", "AXTextArea||9,9,9,9"}},
+         {{"ok", false},
+          {"error", "focusChanged"},
+          {"detail", "no composer matches AXTextArea||9,9,9,9"}}},
+    };
+    for (const Case& c : cases) {
+        const Inserted result = insertOn(c.file, request("x", c.into));
+        EXPECT_EQ(result.reply, c.expected) << c.name;
+        EXPECT_EQ(result.saved["pasteboard"]["changeCount"], 11) << c.name;
+        EXPECT_TRUE(result.saved["lastRun"]["events"].empty()) << c.name;
+    }
+}
+
+TEST(InsertTargeting, ComposerThatKeepsAnotherRangeIsUnsettable) {
+    json file = desktopWith(fieldWith("", desktopjson::range(0, 0)));
+    json& composer = file["apps"][1]["root"]["children"][0]["children"][1]["children"][0];
+    composer["attributes"]["AXValue"] = "draft";
+    composer["selectionReadBack"] = {0, 0};
+    const Inserted result = insertOn(
+        file, merged(request("x", {{"kind", "composer"}, {"element", "AXTextArea||0,400,300,60"}}),
+                     {{"pid", 91}}));
+    EXPECT_EQ(result.reply, json({{"ok", false}, {"error", "selectionUnsettable"}}));
+}
+
+TEST(InsertTargeting, ComposerThatRefusesFocus) {
+    json file = desktopWith(fieldWith("", desktopjson::range(0, 0)));
+    file["apps"][1]["root"]["children"][0]["children"][1]["children"][0]["settable"] =
+        json::array({"AXValue", "AXSelectedTextRange"});
+    const Inserted result = insertOn(
+        file, merged(request("x", {{"kind", "composer"}, {"element", "AXTextArea||0,400,300,60"}}),
+                     {{"pid", 91}}));
+    EXPECT_EQ(result.reply, json({{"ok", false},
+                                  {"error", "focusChanged"},
+                                  {"detail", "the composer did not take focus"}}));
+}
+
+// --- caret modes ------------------------------------------------------------------------------
+
+TEST(InsertCaret, ModesPlaceTheCaretBeforeThePaste) {
+    struct Case {
+        const char* mode;
+        json range;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"replaceSelection", desktopjson::range(6, 5), "hello there"},
+        {"replaceField", desktopjson::range(2, 0), "there"},
+        {"afterSelection", desktopjson::range(0, 5), "hellothere world"},
+    };
+    for (const Case& c : cases) {
+        const Inserted result = insertOn(desktopWith(fieldWith("hello world", c.range)),
+                                         request("there", focusInto(c.mode)));
+        EXPECT_EQ(result.reply, ok(false, "yes", true)) << c.mode;
+        EXPECT_EQ(attributesOf(result.saved, editor, "field")["AXValue"], c.expected) << c.mode;
+        EXPECT_EQ(result.saved["pasteboard"]["items"], userItems) << c.mode;
+    }
+}
+
+TEST(InsertCaret, ReplaceFieldCountsCharactersWhenTheValueIsUnreadable) {
+    json field = fieldWith("ignored", desktopjson::range(0, 0));
+    field["attributes"]["AXValue"] = {{"error", "cannotComplete"}};
+    field["attributes"]["AXNumberOfCharacters"] = 12;
+    const Inserted result = insertOn(desktopWith(field), request("x", focusInto("replaceField")));
+    EXPECT_EQ(attributesOf(result.saved, editor, "field")["AXSelectedTextRange"],
+              desktopjson::range(1, 0));  // (0, 12) selected, then the paste put the caret after x
+    EXPECT_EQ(result.reply["verified"], "unknown");
+}
+
+TEST(InsertCaret, ComposerGetsTheTextOnALineOfItsOwn) {
+    struct Case {
+        const char* draft;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"", "hi"},
+        {"  \n", "hi  \n"},  // blank: the caret stays where it was
+        {"hello", "hello\nhi"},
+        {"hello\r\n", "hello\r\nhi"},
+        {"hello \xF0\x9F\x98\x80", "hello \xF0\x9F\x98\x80\nhi"},
+    };
+    for (const Case& c : cases) {
+        json file = desktopWith(fieldWith("", desktopjson::range(0, 0)));
+        file["frontmost"] = 91;
+        json& composer = file["apps"][1]["root"]["children"][0]["children"][1]["children"][0];
+        composer["attributes"]["AXValue"] = c.draft;
+        composer["attributes"]["AXSelectedTextRange"] = desktopjson::range(0, 0);
+        const Inserted result = insertOn(
+            file,
+            merged(request("hi", {{"kind", "composer"}, {"element", "AXTextArea||0,400,300,60"}}),
+                   {{"pid", 91}}));
+        EXPECT_EQ(result.reply, ok(false, "yes", true)) << c.draft;
+        EXPECT_EQ(attributesOf(result.saved, 91, "composer")["AXValue"], c.expected) << c.draft;
+        EXPECT_EQ(appState(result.saved, 91)["focused"], "composer");
+    }
+}
+
+// --- verification -----------------------------------------------------------------------------
+
+TEST(InsertVerify, FieldsThatReshapeWhiteSpaceOrDecomposeStillVerify) {
+    struct Case {
+        const char* transform;
+        const char* text;
+        const char* verified;
+    };
+    const Case cases[] = {
+        {"none", "plain", "yes"},        {"newlinesToSpaces", "two\nlines\r\nhere", "yes"},
+        {"trim", "  padded  \n", "yes"}, {"nfd", "caf\xC3\xA9 na\xC3\xAFve", "yes"},
+        {"upper", "Quiet", "no"},
+    };
+    for (const Case& c : cases) {
+        const Inserted result =
+            insertOn(desktopWith(fieldWith("", desktopjson::range(0, 0)),
+                                 {{"delayMs", 5}, {"transform", c.transform}}),
+                     request(c.text, focusInto("replaceSelection"), {{"verifyTimeoutMs", 300}}));
+        EXPECT_EQ(result.reply, ok(false, c.verified, true)) << c.transform;
+        const json events = result.saved["lastRun"]["events"];
+        ASSERT_EQ(events.size(), 2U);
+        EXPECT_EQ(events[0],
+                  merged(events[0], {{"type", "keyDown"}, {"keyCode", 9}, {"flags", 0x100000}}));
+    }
+}
+
+TEST(InsertVerify, PasteThatNeverShowsIsNo) {
+    const Inserted result =
+        insertOn(desktopWith(fieldWith("", desktopjson::range(0, 0)), nullptr),
+                 request("lost", focusInto("replaceSelection"), {{"verifyTimeoutMs", 200}}));
+    EXPECT_EQ(result.reply, ok(false, "no", true));
+    EXPECT_GE(result.elapsedMs, 190);
+    EXPECT_EQ(result.saved["pasteboard"]["items"], userItems);
+}
+
+TEST(InsertVerify, TextAlreadyThereWaitsOutTheTimeOutThenSaysYes) {
+    const Inserted result =
+        insertOn(desktopWith(fieldWith("has it", desktopjson::range(0, 0)), nullptr),
+                 request("it", focusInto("replaceSelection"), {{"verifyTimeoutMs", 200}}));
+    EXPECT_EQ(result.reply, ok(false, "yes", true));
+    EXPECT_GE(result.elapsedMs, 190);
+}
+
+TEST(InsertVerify, BlindPasteSettlesAndIsUnknown) {
+    json file = desktopWith(fieldWith("", desktopjson::range(0, 0)));
+    file["apps"][0]["focused"] = nullptr;
+    const Inserted result =
+        insertOn(file, request("blind", focusInto("replaceSelection"), {{"settleMs", 120}}));
+    EXPECT_EQ(result.reply, ok(false, "unknown", true));
+    EXPECT_GE(result.elapsedMs, 110);
+}
+
+TEST(InsertVerify, SomebodyElsesWriteEndsTheSettleWaitAndWins) {
+    const json theirs = json::array({desktopjson::plainText("theirs")});
+    json file = desktopWith(fieldWith("", desktopjson::range(0, 0)));
+    file["apps"][0]["focused"] = nullptr;
+    file["timeline"] = {
+        {{"after", "commandV"}, {"delayMs", 20}, {"pasteboard", {{"items", theirs}}}}};
+    const Inserted result =
+        insertOn(file, request("blind", focusInto("replaceSelection"), {{"settleMs", 5000}}));
+    EXPECT_EQ(result.reply, ok(false, "unknown", false));
+    EXPECT_LT(result.elapsedMs, 4000);
+    EXPECT_EQ(result.saved["pasteboard"]["items"], theirs);
+}
+
+TEST(InsertVerify, ZeroVerifyTimeOutLeavesTheVerdictToTheFinalRead) {
+    const Inserted result =
+        insertOn(desktopWith(fieldWith("", desktopjson::range(0, 0)), {{"delayMs", 0}}),
+                 request("quick", focusInto("replaceSelection"), {{"verifyTimeoutMs", 0}}));
+    EXPECT_EQ(result.reply["restored"], true);
+    EXPECT_TRUE(result.reply["verified"] == "yes" || result.reply["verified"] == "no");
+}
+
+// --- a capture followed by an insert on the same desktop ------------------------------------
+
+TEST(InsertChained, CaptureNamesTheTargetAndInsertFindsIt) {
+    json file = desktopWith(fieldWith("", desktopjson::range(0, 0)));
+    file["frontmost"] = 91;
+    harness::Desktop desktop(file);
+    const json captured = desktop.run("capture", {{"probe", false}}).reply();
+    ASSERT_TRUE(captured["composer"].is_object()) << captured.dump();
+    const harness::Run inserted = desktop.run(
+        "insert", {{"pid", 91},
+                   {"text", "from the parent"},
+                   {"into", {{"kind", "composer"}, {"element", captured["composer"]["element"]}}}});
+    EXPECT_EQ(inserted.reply(), ok(false, "yes", true));
+    EXPECT_EQ(attributesOf(desktop.read(), 91, "composer")["AXValue"], "from the parent");
+
+    file = desktopWith(fieldWith("x", desktopjson::range(1, 0)));
+    desktop.write(file);
+    const json focus = desktop.run("capture", {{"probe", false}}).reply()["focus"];
+    const harness::Run again = desktop.run(
+        "insert",
+        {{"pid", editor},
+         {"text", "y"},
+         {"into", {{"kind", "focus"}, {"mode", "afterSelection"}, {"element", focus["element"]}}}});
+    EXPECT_EQ(again.reply(), ok(false, "yes", true));
+}
+
+}  // namespace

@@ -1,0 +1,58 @@
+// Tests of the UTF-16 measures over UTF-8 text.
+#include "text/utf16.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace std::string_literals;
+
+// "a", "é" (2 bytes), "😀" (4 bytes, 2 units), "b": bytes 0,1,3,7,8 and units 0,1,2,4,5.
+const std::string sample = "a\u00E9\U0001F600b";
+
+TEST(TextUtf16, Length) {
+    EXPECT_EQ(text::utf16Length(""), 0);
+    EXPECT_EQ(text::utf16Length(sample), 5);
+    EXPECT_EQ(text::utf16Length("a\0b"s), 3);
+    EXPECT_EQ(text::utf16Length("\xF0\x9F\x98"), 1);  // one truncated sequence, one U+FFFD
+    EXPECT_EQ(text::utf16Length("\xED\xA0\x80"), 3);  // an encoded surrogate: three U+FFFD
+}
+
+TEST(TextUtf16, ByteOffsetClampsAndNeverSplitsAPair) {
+    EXPECT_EQ(text::byteOffset(sample, -5), 0U);
+    EXPECT_EQ(text::byteOffset(sample, 0), 0U);
+    EXPECT_EQ(text::byteOffset(sample, 1), 1U);
+    EXPECT_EQ(text::byteOffset(sample, 2), 3U);
+    EXPECT_EQ(text::byteOffset(sample, 3), 3U);  // inside the surrogate pair
+    EXPECT_EQ(text::byteOffset(sample, 4), 7U);
+    EXPECT_EQ(text::byteOffset(sample, 5), 8U);
+    EXPECT_EQ(text::byteOffset(sample, 99), 8U);
+    EXPECT_EQ(text::byteOffset("", 3), 0U);
+}
+
+TEST(TextUtf16, Utf16OffsetClampsAndCountsToTheSequenceStart) {
+    const std::int64_t expected[] = {0, 1, 1, 2, 2, 2, 2, 4, 5};
+    for (std::size_t bytes = 0; bytes <= sample.size(); ++bytes) {
+        EXPECT_EQ(text::utf16Offset(sample, bytes), expected[bytes]) << bytes;
+    }
+    EXPECT_EQ(text::utf16Offset(sample, 1000), 5);
+}
+
+TEST(TextUtf16, RoundTrips) {
+    const std::string text = "x\0\u0301\U0001F1EB\U0001F1F7\xE2\x82\r\n\u4E2D"s;
+    const std::int64_t length = text::utf16Length(text);
+    for (std::int64_t units = 0; units <= length; ++units) {
+        const std::size_t bytes = text::byteOffset(text, units);
+        const std::int64_t back = text::utf16Offset(text, bytes);
+        // Only an offset inside a surrogate pair moves, and then by one unit back.
+        EXPECT_TRUE(back == units || back == units - 1) << units;
+        EXPECT_EQ(text::byteOffset(text, back), bytes) << units;
+    }
+    for (std::size_t bytes = 0; bytes <= text.size(); ++bytes) {
+        const std::size_t start = text::byteOffset(text, text::utf16Offset(text, bytes));
+        EXPECT_LE(start, bytes);
+        EXPECT_EQ(text::utf16Offset(text, start), text::utf16Offset(text, bytes));
+    }
+}
+
+}  // namespace
