@@ -1,10 +1,9 @@
 // Polling waits and elapsed-time measures.
 #include "ax/poll.h"
 
-#include <unistd.h>
-
 #include <chrono>
 #include <cmath>
+#include <unistd.h>
 
 #include "frame/tunables.h"
 #include "platform/run_loop.h"
@@ -34,7 +33,8 @@ bool poll(std::int64_t timeoutMs, const std::function<bool()>& condition) {
         }
         const Clock::time_point wake = deadline - now < step ? deadline : now + step;
         platform::runCurrentRunLoopUntil(wake);
-        const auto rest = std::chrono::duration_cast<std::chrono::microseconds>(wake - Clock::now());
+        const auto rest =
+            std::chrono::duration_cast<std::chrono::microseconds>(wake - Clock::now());
         if (rest.count() > 0) {
             ::usleep(static_cast<useconds_t>(rest.count()));
         }

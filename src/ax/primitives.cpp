@@ -56,8 +56,7 @@ std::optional<Range> selectedRange(const Element& element) {
 
 bool setSelectedRange(const Element& element, Range range) {
     const Value wrapped{platform::Wrapped{range}};
-    return platform::setAttributeValue(element, "AXSelectedTextRange", wrapped) ==
-           AXError::success;
+    return platform::setAttributeValue(element, "AXSelectedTextRange", wrapped) == AXError::success;
 }
 
 std::optional<Rect> selectionBounds(const Element& element) {
@@ -81,7 +80,9 @@ std::optional<Rect> selectionBounds(const Element& element) {
     return Rect{*position, *size};
 }
 
-Element applicationElement(Pid pid) { return withTimeout(platform::createApplication(pid)); }
+Element applicationElement(Pid pid) {
+    return withTimeout(platform::createApplication(pid));
+}
 
 std::optional<Pid> focusedPid() {
     const Element systemWide = withTimeout(platform::createSystemWide());

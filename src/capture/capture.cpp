@@ -28,11 +28,15 @@ struct Input {
 
 json selection(const char* via, const std::string& text, std::int64_t maxChars) {
     const text::Clipped clipped = text::clip(text, maxChars);
-    return {{"kind", "selection"}, {"via", via}, {"text", clipped.text},
+    return {{"kind", "selection"},
+            {"via", via},
+            {"text", clipped.text},
             {"truncated", clipped.truncated}};
 }
 
-json none() { return {{"kind", "none"}}; }
+json none() {
+    return {{"kind", "none"}};
+}
 
 // The focused field's text, when there is some; only an editable field can be replaceable, and
 // only for one is the selection's settability asked.
@@ -44,7 +48,9 @@ json fieldRule(const std::optional<ax::Focus>& focus, const std::optional<std::s
     const text::Clipped clipped = text::clip(*value, maxChars);
     const bool replaceable =
         focus->editable && ax::isSettable(focus->element, "AXSelectedTextRange");
-    return {{"kind", "field"}, {"replaceable", replaceable}, {"value", clipped.text},
+    return {{"kind", "field"},
+            {"replaceable", replaceable},
+            {"value", clipped.text},
             {"truncated", clipped.truncated}};
 }
 
@@ -83,10 +89,11 @@ json appMap(const platform::RunningApplication& app) {
 }
 
 json focusMap(const ax::Focus& focus) {
-    return {{"role", frame::orNull(focus.role)},
-            {"editable", focus.editable},
-            {"element", ax::fingerprint(focus.element)},
-            {"anchor", focus.secure ? json(nullptr) : rectJSON(ax::selectionBounds(focus.element))}};
+    return {
+        {"role", frame::orNull(focus.role)},
+        {"editable", focus.editable},
+        {"element", ax::fingerprint(focus.element)},
+        {"anchor", focus.secure ? json(nullptr) : rectJSON(ax::selectionBounds(focus.element))}};
 }
 
 [[noreturn]] void refuse(const char* code) {
@@ -102,8 +109,7 @@ void capture(const CaptureRequest& request) {
         refuse("notTrusted");
     }
     const std::optional<platform::Pid> pid = ax::focusedPid();
-    const auto app =
-        pid ? platform::runningApplicationWithProcessIdentifier(*pid) : std::nullopt;
+    const auto app = pid ? platform::runningApplicationWithProcessIdentifier(*pid) : std::nullopt;
     if (!app) {
         refuse("noFrontmostApp");
     }
@@ -140,10 +146,9 @@ void capture(const CaptureRequest& request) {
     replyObject["focus"] = focus ? focusMap(*focus) : json(nullptr);
     replyObject["input"] = std::move(input.map);
     replyObject["field"] = value ? json(text::clip(*value, request.maxChars).text) : json(nullptr);
-    replyObject["composer"] =
-        composer ? json{{"element", ax::fingerprint(composer->element)},
-                        {"label", composer->label()}}
-                 : json(nullptr);
+    replyObject["composer"] = composer ? json{{"element", ax::fingerprint(composer->element)},
+                                              {"label", composer->label()}}
+                                       : json(nullptr);
     replyObject["probe"] = input.probe.value_or(clipboard::Probe{}).json();
     replyObject["conversation"] = std::move(conversation);
     frame::exitLock.lock();

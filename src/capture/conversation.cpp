@@ -23,7 +23,9 @@ constexpr std::array<std::pair<const char*, const char*>, 5> nodeAttributes{{
     {"value", "AXValue"},
 }};
 
-bool before(Deadline deadline) { return ax::Clock::now() < deadline; }
+bool before(Deadline deadline) {
+    return ax::Clock::now() < deadline;
+}
 
 std::optional<Element> parentOf(const Element& element) {
     return ax::axElement(ax::attribute(element, "AXParent"));
@@ -207,8 +209,7 @@ json dumpConversation(const ConversationRequest& request, const Reader& reader,
     }
     const auto t2 = ax::Clock::now();
     const std::optional<Element> window = ax::axElement(ax::attribute(focus.element, "AXWindow"));
-    const std::optional<std::string> me =
-        window ? findMe(reader, *window, deadline) : std::nullopt;
+    const std::optional<std::string> me = window ? findMe(reader, *window, deadline) : std::nullopt;
     json result;
     result["list"] = {{"description", ax::stringAttribute(list, "AXDescription").value_or("")}};
     result["focusLabel"] = ax::accessibleLabel(focus.element);

@@ -38,7 +38,6 @@ struct ConversationRequest {
 };
 
 // Decodes the value of "conversation" found at path; throws frame::DecodeError.
-ConversationRequest decodeConversationRequest(const nlohmann::json& value,
-                                              const std::string& path);
+ConversationRequest decodeConversationRequest(const nlohmann::json& value, const std::string& path);
 
 }  // namespace capture

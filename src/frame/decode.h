@@ -13,7 +13,7 @@
 namespace frame {
 
 class DecodeError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

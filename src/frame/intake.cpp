@@ -1,9 +1,8 @@
 // Reading standard input and parsing it into a bounded JSON document.
 #include "frame/intake.h"
 
-#include <unistd.h>
-
 #include <cerrno>
+#include <unistd.h>
 #include <vector>
 
 #include "text/utf8.h"
@@ -20,7 +19,7 @@ constexpr std::size_t keptDepth = 64;
 // Builds the document from parser events, keeping containers down to keptDepth and skipping
 // everything below; the parser itself keeps one bit per level.
 class BoundedDocument : public nlohmann::json_sax<json> {
-public:
+  public:
     json root;
     std::string error;
 
@@ -49,7 +48,7 @@ public:
         return false;
     }
 
-private:
+  private:
     std::vector<json*> openContainers;
     std::size_t skipped = 0;
     std::string pendingKey;
@@ -110,10 +109,9 @@ std::string describeParseError(std::string message) {
     const auto lastRead = message.find("; last read: '");
     if (lastRead != std::string::npos) {
         const auto expectedPart = message.rfind("'; expected ");
-        std::string rest =
-            expectedPart != std::string::npos && expectedPart > lastRead
-                ? message.substr(expectedPart + 1)
-                : std::string();
+        std::string rest = expectedPart != std::string::npos && expectedPart > lastRead
+                               ? message.substr(expectedPart + 1)
+                               : std::string();
         message.erase(lastRead);
         message += rest;
     }
@@ -149,8 +147,8 @@ bool isBlankInput(std::string_view bytes) {
 
 json parseRequest(std::string_view bytes) {
     BoundedDocument document;
-    const bool parsed = json::sax_parse(bytes.begin(), bytes.end(), &document,
-                                        json::input_format_t::json, true);
+    const bool parsed =
+        json::sax_parse(bytes.begin(), bytes.end(), &document, json::input_format_t::json, true);
     if (!parsed) {
         throw DecodeError(describeParseError(document.error));
     }

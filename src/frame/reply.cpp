@@ -1,10 +1,9 @@
 // Serialising and writing the reply line, and ending the process.
 #include "frame/reply.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cmath>
+#include <unistd.h>
 #include <vector>
 
 #include "platform/process.h"
@@ -40,7 +39,8 @@ bool holdsNonFinite(const Json& object) {
 void writeAll(const std::string& bytes) {
     std::size_t written = 0;
     while (written < bytes.size()) {
-        const ssize_t count = ::write(STDOUT_FILENO, bytes.data() + written, bytes.size() - written);
+        const ssize_t count =
+            ::write(STDOUT_FILENO, bytes.data() + written, bytes.size() - written);
         if (count > 0) {
             written += static_cast<std::size_t>(count);
         } else if (count < 0 && errno == EINTR) {

@@ -2,16 +2,15 @@
 // time-out the deadline: one thread does the work of a timer and a signal source.
 #include "frame/watchdog.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <fcntl.h>
 #include <optional>
+#include <poll.h>
+#include <signal.h>
 #include <thread>
+#include <unistd.h>
 
 #include "clipboard/snapshot.h"
 #include "frame/reply.h"
@@ -47,8 +46,8 @@ std::optional<Clock::time_point> deadlineAfter(std::int64_t ms) {
     if (ms <= 0) {
         return now;
     }
-    const auto room = std::chrono::duration_cast<std::chrono::milliseconds>(
-        Clock::time_point::max() - now);
+    const auto room =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::time_point::max() - now);
     if (ms >= room.count()) {
         return std::nullopt;
     }
@@ -105,9 +104,9 @@ void giveUp(const std::string& detail) {
     exitLock.lock();
     Json object = {{"ok", false}, {"error", "timedOut"}, {"detail", detail}};
     if (clipboard::pendingRestore) {
-        object["restored"] = clipboard::restore(clipboard::pendingRestore->snapshot,
-                                                platform::generalPasteboard(),
-                                                clipboard::pendingRestore->changeCount);
+        object["restored"] =
+            clipboard::restore(clipboard::pendingRestore->snapshot, platform::generalPasteboard(),
+                               clipboard::pendingRestore->changeCount);
     }
     emit(object);
 }

@@ -45,7 +45,9 @@ struct Entry {
 
 }  // namespace
 
-std::string Composer::label() const { return ax::accessibleLabel(element); }
+std::string Composer::label() const {
+    return ax::accessibleLabel(element);
+}
 
 std::optional<std::string> Composer::value() const {
     return ax::stringAttribute(element, "AXValue");
@@ -61,7 +63,8 @@ bool Composer::qualifies(const Element& element) {
     if (subrole == "AXSecureTextField" || subrole == "AXSearchField") {
         return false;
     }
-    const auto size = ax::axValue<ax::Size>(ax::attribute(element, "AXSize"), ax::WrappedKind::size);
+    const auto size =
+        ax::axValue<ax::Size>(ax::attribute(element, "AXSize"), ax::WrappedKind::size);
     if (!size || !(size->width > 0) || !(size->height > 0)) {
         return false;
     }

@@ -83,8 +83,7 @@ void insert(const InsertRequest& request) {
     } else {
         // Nothing to watch: leave the text on the pasteboard for settleMs, or until somebody
         // else writes it.
-        ax::poll(request.settleMs,
-                 [&] { return platform::changeCount(pasteboard) != pasted; });
+        ax::poll(request.settleMs, [&] { return platform::changeCount(pasteboard) != pasted; });
     }
 
     const bool restored = frame::guarded([&] {
@@ -100,8 +99,8 @@ void insert(const InsertRequest& request) {
         }
     }
     frame::exitLock.lock();
-    frame::emit({{"ok", true}, {"activated", activated}, {"verified", verified},
-                 {"restored", restored}});
+    frame::emit(
+        {{"ok", true}, {"activated", activated}, {"verified", verified}, {"restored", restored}});
 }
 
 }  // namespace insert

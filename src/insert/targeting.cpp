@@ -20,7 +20,9 @@ namespace {
 
 using platform::Element;
 
-[[noreturn]] void selectionUnsettable() { frame::fail("selectionUnsettable"); }
+[[noreturn]] void selectionUnsettable() {
+    frame::fail("selectionUnsettable");
+}
 
 // "AXNumberOfCharacters" as an integer, for fields whose text cannot be read.
 std::optional<std::int64_t> numberOfCharacters(const Element& element) {

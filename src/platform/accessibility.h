@@ -99,8 +99,7 @@ AttributeRead copyParameterizedAttributeValue(const Element& element, const std:
                                               const Value& parameter);
 
 // AXUIElementSetAttributeValue: success when the element took the value.
-AXError setAttributeValue(const Element& element, const std::string& attribute,
-                          const Value& value);
+AXError setAttributeValue(const Element& element, const std::string& attribute, const Value& value);
 
 // AXUIElementIsAttributeSettable.
 SettableRead isAttributeSettable(const Element& element, const std::string& attribute);

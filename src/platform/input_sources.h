@@ -25,8 +25,8 @@ struct KeyLayoutData {
 inline constexpr std::uint16_t keyActionDisplay = 3;
 
 struct KeyTranslation {
-    std::int32_t status = 0;          // OSStatus; 0 is noErr
-    std::vector<char16_t> units;      // the UTF-16 units produced
+    std::int32_t status = 0;      // OSStatus; 0 is noErr
+    std::vector<char16_t> units;  // the UTF-16 units produced
 };
 
 // TISCopyCurrentKeyboardLayoutInputSource, or absent.

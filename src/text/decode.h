@@ -70,6 +70,8 @@ inline Decoded decodeAt(std::string_view utf8, std::size_t pos) {
 }
 
 /// The number of UTF-16 code units the scalar takes.
-constexpr std::int64_t utf16Units(char32_t scalar) { return scalar > 0xFFFF ? 2 : 1; }
+constexpr std::int64_t utf16Units(char32_t scalar) {
+    return scalar > 0xFFFF ? 2 : 1;
+}
 
 }  // namespace text

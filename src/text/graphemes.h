@@ -21,13 +21,13 @@ struct Cluster {
 
 /// Walks the clusters of a string front to back without allocating; the string must outlive it.
 class ClusterCursor {
-public:
+  public:
     explicit ClusterCursor(std::string_view utf8) : text(utf8) {}
 
     /// The next cluster, or absent at the end.
     std::optional<Cluster> next();
 
-private:
+  private:
     bool breaksBetween(char32_t before, char32_t after);
 
     std::string_view text;

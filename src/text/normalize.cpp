@@ -31,10 +31,10 @@ std::string normalized(std::string_view utf8, utf8proc_option_t form) {
     std::string valid = toValidUtf8(utf8);
     utf8proc_uint8_t* mapped = nullptr;
     // Without UTF8PROC_NULLTERM the explicit length is used, so NUL bytes are ordinary characters.
-    const utf8proc_ssize_t length = utf8proc_map(
-        reinterpret_cast<const utf8proc_uint8_t*>(valid.data()),
-        static_cast<utf8proc_ssize_t>(valid.size()), &mapped,
-        static_cast<utf8proc_option_t>(UTF8PROC_STABLE | form));
+    const utf8proc_ssize_t length =
+        utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(valid.data()),
+                     static_cast<utf8proc_ssize_t>(valid.size()), &mapped,
+                     static_cast<utf8proc_option_t>(UTF8PROC_STABLE | form));
     const std::unique_ptr<utf8proc_uint8_t, decltype(&std::free)> owner(mapped, &std::free);
     if (length < 0) {
         // Only an allocation failure gets here, since the input is valid: keep the text as it is
@@ -65,9 +65,13 @@ std::string collapseWhiteSpace(std::string_view utf8) {
     return out;
 }
 
-std::string nfc(std::string_view utf8) { return normalized(utf8, UTF8PROC_COMPOSE); }
+std::string nfc(std::string_view utf8) {
+    return normalized(utf8, UTF8PROC_COMPOSE);
+}
 
-std::string nfd(std::string_view utf8) { return normalized(utf8, UTF8PROC_DECOMPOSE); }
+std::string nfd(std::string_view utf8) {
+    return normalized(utf8, UTF8PROC_DECOMPOSE);
+}
 
 bool canonicallyEqual(std::string_view a, std::string_view b) {
     if (a == b) {

@@ -7,7 +7,8 @@
 
 namespace text {
 
-/// True when the bytes are well-formed UTF-8 (no surrogates, overlong forms or values past U+10FFFF).
+/// True when the bytes are well-formed UTF-8 (no surrogates, overlong forms or values past
+/// U+10FFFF).
 bool isValidUtf8(std::string_view bytes);
 
 /// The bytes with each maximal ill-formed subpart replaced by U+FFFD; valid input comes back as is.

@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <sstream>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -72,7 +73,7 @@ Run run(const Options& options) {
     if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0) {
         throw std::runtime_error("pipe failed");
     }
-    std::vector<std::string> args{LARKSPIN_HELPER_BINARY};
+    std::vector<std::string> args{options.program};
     args.insert(args.end(), options.args.begin(), options.args.end());
     std::vector<char*> argv;
     for (auto& arg : args) {
@@ -155,8 +156,10 @@ Run run(const Options& options) {
         ::close(in[1]);
     }
     int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    rusage usage{};
+    while (::wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {
     }
+    result.maxRssKb = usage.ru_maxrss;
     result.elapsedMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     ::close(out[0]);
     ::close(err[0]);

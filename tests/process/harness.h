@@ -18,12 +18,14 @@ struct Run {
     int status = -1;       // exit status, or -1 when the process was killed by a signal
     int signal = 0;        // the signal that ended it, if any
     double elapsedMs = 0;  // wall time from start to exit
+    long maxRssKb = 0;     // the peak resident memory of the child
     // The reply line parsed; null when stdout is not exactly one JSON line.
     nlohmann::json reply() const;
     int lines() const;
 };
 
 struct Options {
+    std::string program = LARKSPIN_HELPER_BINARY;  // the binary to start
     std::vector<std::string> args;
     std::string input;
     bool closeInput = true;                  // false: stdin stays open until the process ends

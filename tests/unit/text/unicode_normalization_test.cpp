@@ -110,7 +110,8 @@ TEST(TextUnicodeNormalizationTest, EveryLine) {
     }
     EXPECT_GT(checked, 18000);
 
-    // The file's own rule for Part 1: a code point it does not list is its own NFC and NFD.
+    // The file's own rule for its @Part1 section: a code point not listed there is its own NFC
+    // and NFD.
     int unlisted = 0;
     for (char32_t c = 0; c < 0x110000; ++c) {
         if (listedInPart1[c] || (c >= 0xD800 && c <= 0xDFFF)) {
