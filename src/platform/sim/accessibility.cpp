@@ -168,7 +168,7 @@ AXError setAttributeValue(const Element& element, const std::string& attribute,
 SettableRead isAttributeSettable(const Element& element, const std::string& attribute) {
     return message<SettableRead>(
         element, CallOp::isSettable, attribute,
-        [&](Live& live, sim::App* app, std::int32_t index) -> SettableRead {
+        [&](Live&, sim::App* app, std::int32_t index) -> SettableRead {
             if (!app) {
                 return sim::systemWideHas(attribute)
                            ? SettableRead{AXError::success, false}
@@ -178,7 +178,7 @@ SettableRead isAttributeSettable(const Element& element, const std::string& attr
             if (node.isSettable(attribute)) {
                 return {AXError::success, true};
             }
-            if (sim::hasAttribute(live, *app, index, attribute)) {
+            if (sim::hasAttribute(*app, index, attribute)) {
                 return {AXError::success, false};
             }
             return {AXError::attributeUnsupported, false};

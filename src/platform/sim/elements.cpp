@@ -183,10 +183,8 @@ std::optional<std::string> selectedText(const Node& node) {
 }
 
 bool isSecure(const Node& node) {
-    return hasRole(node, "AXSecureTextField") || [&] {
-        const std::string* subrole = node.string("AXSubrole");
-        return subrole && *subrole == "AXSecureTextField";
-    }();
+    const std::string* subrole = node.string("AXSubrole");
+    return hasRole(node, "AXSecureTextField") || (subrole && *subrole == "AXSecureTextField");
 }
 
 AttributeRead readAttribute(const Live& live, const App& app, std::int32_t index,
@@ -265,7 +263,7 @@ bool systemWideHas(std::string_view name) {
     return name == "AXRole" || name == "AXFocusedApplication";
 }
 
-bool hasAttribute(const Live& live, const App& app, std::int32_t index, std::string_view name) {
+bool hasAttribute(const App& app, std::int32_t index, std::string_view name) {
     const Node& node = app.nodes[static_cast<std::size_t>(index)];
     if (node.find(name) != nullptr || name == "AXChildren") {
         return true;
@@ -282,7 +280,6 @@ bool hasAttribute(const Live& live, const App& app, std::int32_t index, std::str
     if (name == "AXNumberOfCharacters") {
         return node.string("AXValue") != nullptr;
     }
-    (void)live;
     return index == 0 && (name == "AXFocusedUIElement" || name == "AXFocusedWindow");
 }
 

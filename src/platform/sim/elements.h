@@ -26,7 +26,7 @@ AttributeRead readAttribute(const Live& live, const App& app, std::int32_t index
 AttributeRead readSystemWideAttribute(const Live& live, std::string_view name);
 
 /// Whether the element has the attribute, explicitly or derived.
-bool hasAttribute(const Live& live, const App& app, std::int32_t index, std::string_view name);
+bool hasAttribute(const App& app, std::int32_t index, std::string_view name);
 bool systemWideHas(std::string_view name);
 
 AXError writeAttribute(Live& live, App& app, std::int32_t index, std::string_view name,

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "platform/sim/base64.h"
+#include "platform/sim/concat.h"
 #include "platform/sim/layouts.h"
 #include "platform/sim/loader.h"
 #include "text/utf8.h"
@@ -25,8 +26,8 @@ Desktop Loader::run() {
         readDesktopMembers();
         cursor.finish();
     } catch (const JsonSyntaxError& error) {
-        throw LoadError{"not JSON: " + error.problem + " at " +
-                        describeOffset(cursor.source(), error.offset)};
+        throw LoadError{concat(
+            {"not JSON: ", error.problem, " at ", describeOffset(cursor.source(), error.offset)})};
     }
     resolveTimeline();
     return std::move(desktop);
@@ -111,7 +112,7 @@ void Loader::readSystemVersion() {
         }
     }
     if (!ok || count < 2) {
-        fail("expected a version \"major.minor[.patch]\", found " + quoted(text));
+        fail(concat({"expected a version \"major.minor[.patch]\", found ", quoted(text)}));
     }
     desktop.systemVersion = text;
     desktop.version = parts;
@@ -164,7 +165,7 @@ LayoutSlot Loader::readLayout() {
         const std::string name(cursor.readString());
         auto layout = builtinLayout(name);
         if (!layout) {
-            fail("unknown layout " + quoted(name) + " (us, dvorak, azerty, qwertz)");
+            fail(concat({"unknown layout ", quoted(name), " (us, dvorak, azerty, qwertz)"}));
         }
         return {LayoutSlot::Kind::layout, std::move(layout)};
     }
@@ -186,11 +187,11 @@ LayoutSlot Loader::readLayout() {
                 value = std::stoll(std::string(code));
             }
             if (value < 0 || value > 127) {
-                fail("key code " + quoted(code) + " is not 0 to 127");
+                fail(concat({"key code ", quoted(code), " is not 0 to 127"}));
             }
             const auto index = static_cast<std::size_t>(value);
             if (layout.given[index]) {
-                fail("key code " + quoted(code) + " is given twice");
+                fail(concat({"key code ", quoted(code), " is given twice"}));
             }
             Step inner(*this, code);
             std::u16string output = text::toUtf16(readString());
@@ -290,9 +291,9 @@ LoadOutcome loadDesktop(std::string_view text, std::string_view name) {
         loading::Loader loader(text);
         outcome.desktop = loader.run();
     } catch (const loading::LoadError& error) {
-        outcome.detail = "desktop: " + std::string(name) + ": " + error.message;
+        outcome.detail = concat({"desktop: ", name, ": ", error.message});
     } catch (const std::bad_alloc&) {
-        outcome.detail = "desktop: " + std::string(name) + ": out of memory";
+        outcome.detail = concat({"desktop: ", name, ": out of memory"});
     }
     return outcome;
 }
@@ -300,7 +301,7 @@ LoadOutcome loadDesktop(std::string_view text, std::string_view name) {
 LoadOutcome loadDesktopFile(const std::string& path) {
     const auto refuse = [&](const char* what, int error) {
         LoadOutcome outcome;
-        outcome.detail = "desktop: " + path + ": " + what + ": " + std::strerror(error);
+        outcome.detail = concat({"desktop: ", path, ": ", what, ": ", std::strerror(error)});
         return outcome;
     };
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

@@ -2,6 +2,7 @@
 // references between its elements.
 #include <algorithm>
 
+#include "platform/sim/concat.h"
 #include "platform/sim/loader.h"
 
 namespace platform::sim::loading {
@@ -75,7 +76,7 @@ void Loader::readApp() {
         fail("an app needs a \"root\"");
     }
     if (desktop.appIndex.count(app.pid) != 0) {
-        fail("pid " + std::to_string(app.pid) + " is named twice");
+        fail(concat({"pid ", std::to_string(app.pid), " is named twice"}));
     }
     if (!refs.empty()) {
         for (auto& node : app.nodes) {
@@ -125,15 +126,15 @@ std::int32_t Loader::readElement(App& app, std::int32_t parent, IdMap& ids,
                 }
                 node().id = std::string(cursor.readString());
                 if (!ids.insert(app.nodes, index)) {
-                    fail("element id " + quoted(node().id) + " is repeated in this app");
+                    fail(concat({"element id ", quoted(node().id), " is repeated in this app"}));
                 }
                 break;
             }
             case 1:
-                node().attributes.reserve(8);
+                node().attributes.reserve(4);
                 eachMember("an object of attributes", [&](std::string_view name) {
                     if (node().find(name) != nullptr) {
-                        fail("attribute " + quoted(name) + " is given twice");
+                        fail(concat({"attribute ", quoted(name), " is given twice"}));
                     }
                     // Reading a value touches no element table, so the reference stays good.
                     Attribute& attribute =
@@ -246,8 +247,8 @@ std::optional<PasteReaction> Loader::readPaste() {
         const std::string name = readString();
         const int t = nameIndex(name, transforms);
         if (t < 0) {
-            fail("unknown transform " + quoted(name) +
-                 " (none, newlinesToSpaces, trim, upper, nfd)");
+            fail(concat({"unknown transform ", quoted(name),
+                         " (none, newlinesToSpaces, trim, upper, nfd)"}));
         }
         reaction.transform = static_cast<Transform>(t);
     });

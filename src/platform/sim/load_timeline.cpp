@@ -1,5 +1,6 @@
 // Reading the timeline: each event's trigger and its one action, and the references to
 // applications and elements that are checked once the whole file is read.
+#include "platform/sim/concat.h"
 #include "platform/sim/loader.h"
 
 namespace platform::sim::loading {
@@ -32,8 +33,8 @@ void Loader::readTimelineEvent(std::size_t position) {
                 const std::string name = readString();
                 const int t = nameIndex(name, triggers);
                 if (t < 0) {
-                    fail("unknown trigger " + quoted(name) +
-                         " (commandC, commandV, activation, pasteboardWrite)");
+                    fail(concat({"unknown trigger ", quoted(name),
+                                 " (commandC, commandV, activation, pasteboardWrite)"}));
                 }
                 event.after = static_cast<Trigger>(t);
                 break;
@@ -145,7 +146,7 @@ void Loader::resolveTimeline() {
         }
         const auto it = desktop.appIndex.find(pid);
         if (it == desktop.appIndex.end()) {
-            failAt(refs.where, "pid " + std::to_string(pid) + " is not on the desktop");
+            failAt(refs.where, concat({"pid ", std::to_string(pid), " is not on the desktop"}));
         }
         const IdMap& ids = appIds[it->second];
         const App& app = desktop.apps[it->second];

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "platform/sim/concat.h"
 #include "platform/sim/loader.h"
 
 namespace platform::sim::loading {
@@ -11,7 +12,7 @@ std::string Loader::where() const {
     std::string text;
     for (const auto& segment : path) {
         if (segment.index >= 0) {
-            text += "[" + std::to_string(segment.index) + "]";
+            text += concat({"[", std::to_string(segment.index), "]"});
         } else {
             if (!text.empty()) {
                 text += ".";
@@ -154,8 +155,8 @@ SimValue Loader::readValue(bool whole, std::vector<PendingRef>& refs) {
     }
     const int form = nameIndex(key, forms);
     if (form < 0) {
-        fail("unknown value form " + quoted(key) +
-             " (point, size, rect, range, element, attributed, error, other)");
+        fail(concat({"unknown value form ", quoted(key),
+                     " (point, size, rect, range, element, attributed, error, other)"}));
     }
     SimValue value;
     {
@@ -220,7 +221,7 @@ SimValue Loader::readValue(bool whole, std::vector<PendingRef>& refs) {
                 const std::string code = readString();
                 const int i = nameIndex(code, codes);
                 if (i < 0) {
-                    fail("unknown error " + quoted(code));
+                    fail(concat({"unknown error ", quoted(code)}));
                 }
                 value.data = ErrorValue{errors[static_cast<std::size_t>(i)]};
                 break;
@@ -240,7 +241,7 @@ std::int32_t Loader::lookUp(const App& app, const IdMap& ids, const std::string&
                             const std::string& place) {
     const auto index = ids.find(app.nodes, id);
     if (!index) {
-        failAt(place, "no element " + quoted(id) + " in this app");
+        failAt(place, concat({"no element ", quoted(id), " in this app"}));
     }
     return *index;
 }

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/sim/concat.h"
 #include "platform/sim/json_cursor.h"
 #include "platform/sim/model.h"
 
@@ -34,7 +35,7 @@ int nameIndex(std::string_view key, const Names<N>& names) {
 }
 
 inline std::string quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
+    return concat({"\"", text, "\""});
 }
 
 // The ids of one application's elements: an open-addressing table of element indices, the ids
@@ -150,7 +151,7 @@ class Loader {
             const int i = nameIndex(key, names);
             if (i >= 0) {
                 if (seen[static_cast<std::size_t>(i)]) {
-                    loader.fail("key " + quoted(key) + " is given twice");
+                    loader.fail(concat({"key ", quoted(key), " is given twice"}));
                 }
                 seen.set(static_cast<std::size_t>(i));
             }

@@ -77,7 +77,8 @@ TEST_F(ClipboardSnapshot, EmptyPasteboardRestoresToEmpty) {
     platform::setString(pasteboard, "x", platform::plainTextType);
     EXPECT_TRUE(clipboard::restore(snapshot, pasteboard, platform::changeCount(pasteboard)));
     EXPECT_TRUE(pasteboardState()["items"].empty());
-    for (const json& op : platform::sim::state()["lastRun"]["pasteboard"]) {
+    const json state = platform::sim::state();
+    for (const json& op : state["lastRun"]["pasteboard"]) {
         EXPECT_NE(op["op"], "writeObjects");  // nothing to write
     }
 }

@@ -10,7 +10,7 @@
 
 namespace {
 
-const char* const testFile = "/usr/share/unicode/auxiliary/GraphemeBreakTest.txt";
+const char* const testFile = LARKSPIN_UNICODE_DATA "/auxiliary/GraphemeBreakTest.txt";
 const std::string breakMark = "\xC3\xB7";    // ÷
 const std::string noBreakMark = "\xC3\x97";  // ×
 

@@ -14,7 +14,7 @@
 
 namespace {
 
-const char* const testFile = "/usr/share/unicode/NormalizationTest.txt.bz2";
+const char* const testFile = LARKSPIN_UNICODE_DATA "/NormalizationTest.txt.bz2";
 
 std::optional<std::string> readBz2(const char* path) {
     const std::unique_ptr<std::FILE, decltype(&std::fclose)> file(std::fopen(path, "rb"),

@@ -7,7 +7,7 @@
 
 namespace {
 
-const char* const propList = "/usr/share/unicode/PropList.txt";
+const char* const propList = LARKSPIN_UNICODE_DATA "/PropList.txt";
 constexpr char32_t codeSpaceEnd = 0x110000;
 
 std::string trimmed(const std::string& s) {
