@@ -47,8 +47,10 @@ std::string fingerprint(const Element& of) {
     };
     const std::string frame =
         part(position, &Point::x, &Point::y) + "," + part(size, &Size::width, &Size::height);
-    return stringAttribute(of, "AXRole").value_or("") + "|" +
-           stringAttribute(of, "AXSubrole").value_or("") + "|" + frame;
+    // Two statements: the operands of + have no order, and the role is read first.
+    const std::string role = stringAttribute(of, "AXRole").value_or("");
+    const std::string subrole = stringAttribute(of, "AXSubrole").value_or("");
+    return role + "|" + subrole + "|" + frame;
 }
 
 }  // namespace ax

@@ -1,6 +1,8 @@
 // The primitives over the platform's accessibility calls.
 #include "ax/primitives.h"
 
+#include <cmath>
+
 #include "frame/tunables.h"
 #include "platform/workspace.h"
 
@@ -66,7 +68,8 @@ std::optional<Rect> selectionBounds(const Element& element) {
         if (read.error == AXError::success) {
             if (const auto bounds = axValue<Rect>(read.value, WrappedKind::rect)) {
                 // A caret has no width but a height; a rectangle with neither says nothing.
-                if (bounds->size.width > 0 || bounds->size.height > 0) {
+                // Sizes count as magnitudes, as CGRectGetWidth and CGRectGetHeight give them.
+                if (std::fabs(bounds->size.width) > 0 || std::fabs(bounds->size.height) > 0) {
                     return bounds;
                 }
             }

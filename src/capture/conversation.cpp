@@ -131,8 +131,16 @@ std::vector<json> dumpTail(const Reader& reader, const Element& list, Deadline d
     return nodes;
 }
 
-std::optional<json> dump(const Reader& reader, const Element& element, std::int64_t levels,
-                         Deadline deadline) {
+namespace {
+
+// However deep the request asks: the reply must stay serialisable and the stack bounded, and no
+// real conversation row nests this deep.
+constexpr std::int64_t dumpLevelLimit = 256;
+
+// path holds the element's ancestors within this dump, so that an application whose tree loops
+// back on itself cannot make the dump go round for ever.
+std::optional<json> dumpBelow(const Reader& reader, const Element& element, std::int64_t levels,
+                              Deadline deadline, std::vector<Element>& path) {
     if (!before(deadline)) {
         return std::nullopt;
     }
@@ -148,21 +156,34 @@ std::optional<json> dump(const Reader& reader, const Element& element, std::int6
     if (levels < 1) {
         return node;
     }
+    path.push_back(element);
     json childNodes = json::array();
     for (const Element& child : ax::children(element)) {
-        if (skips(reader, child)) {
+        const bool loopsBack = std::any_of(path.begin(), path.end(), [&](const Element& above) {
+            return platform::same(child, above);
+        });
+        if (loopsBack || skips(reader, child)) {
             continue;
         }
-        std::optional<json> childNode = dump(reader, child, levels - 1, deadline);
+        std::optional<json> childNode = dumpBelow(reader, child, levels - 1, deadline, path);
         if (!childNode) {
             return std::nullopt;  // a row cut short is dropped whole
         }
         childNodes.push_back(std::move(*childNode));
     }
+    path.pop_back();
     if (!childNodes.empty()) {
         node["children"] = std::move(childNodes);
     }
     return node;
+}
+
+}  // namespace
+
+std::optional<json> dump(const Reader& reader, const Element& element, std::int64_t levels,
+                         Deadline deadline) {
+    std::vector<Element> path;
+    return dumpBelow(reader, element, std::min(levels, dumpLevelLimit), deadline, path);
 }
 
 std::optional<std::string> findMe(const Reader& reader, const Element& root, Deadline deadline) {

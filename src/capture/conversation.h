@@ -37,8 +37,8 @@ std::variant<platform::Element, Missed> nearestList(const Reader& reader,
 std::vector<nlohmann::json> dumpTail(const Reader& reader, const platform::Element& list,
                                      Deadline deadline);
 
-// One element and, levels deep, its children that are not skipped; absent when the deadline
-// passed anywhere inside.
+// One element and, levels deep (at most 256), its children that are not skipped and do not loop
+// back to an element above them; absent when the deadline passed anywhere inside.
 std::optional<nlohmann::json> dump(const Reader& reader, const platform::Element& element,
                                    std::int64_t levels, Deadline deadline);
 

@@ -17,7 +17,9 @@ void run(int argc, char** argv) {
     if (argc > 0) {
         arguments.assign(argv + 1, argv + argc);
     }
-    platform::onUnusable([](const std::string& detail) { fail("internal", detail); });
+    // The detail names a file path, which need not be UTF-8.
+    platform::onUnusable(
+        [](const std::string& detail) { fail("internal", text::toValidUtf8(detail)); });
     if (arguments.empty()) {
         fail("unknownCommand", "no command given");
     }

@@ -8,7 +8,9 @@
 #include <fcntl.h>
 #include <optional>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -22,7 +24,8 @@ namespace {
 
 using platform::Clock;
 
-// What the armed watchdog holds until the process ends: the pipe and its thread.
+// What the armed watchdog holds until the process ends: the self-pipe. Its thread is detached
+// and ends with the process.
 struct DeadlineSources {
     int wakeRead = -1;
     int wakeWrite = -1;
@@ -72,6 +75,9 @@ int pollTimeout(const std::optional<Clock::time_point>& deadline) {
         if (ready > 0 && (wake.revents & POLLIN) != 0) {
             giveUp("terminated");
         }
+        if (ready < 0 && errno != EINTR) {
+            ::usleep(10000);  // a failing poll() must not turn the wait into a busy loop
+        }
         if (deadline && Clock::now() >= *deadline) {
             giveUp("deadline of " + std::to_string(ms) + " ms passed");
         }
@@ -81,6 +87,8 @@ int pollTimeout(const std::optional<Clock::time_point>& deadline) {
 }  // namespace
 
 void armDeadline(std::int64_t ms) {
+    // Ignored first: should the pipe below fail, SIGTERM still must not end the run silently.
+    ::signal(SIGTERM, SIG_IGN);
     int fds[2] = {-1, -1};
     if (::pipe(fds) == 0) {
         ::fcntl(fds[0], F_SETFD, FD_CLOEXEC);
@@ -97,7 +105,17 @@ void armDeadline(std::int64_t ms) {
         action.sa_flags = SA_RESTART;
         ::sigaction(SIGTERM, &action, nullptr);
     }
-    std::thread(watch, deadlineSources.wakeRead, deadlineAfter(ms), ms).detach();
+    // A parent may start the helper with SIGTERM blocked; threads made from here on inherit this.
+    sigset_t term;
+    sigemptyset(&term);
+    sigaddset(&term, SIGTERM);
+    ::pthread_sigmask(SIG_UNBLOCK, &term, nullptr);
+    try {
+        std::thread(watch, deadlineSources.wakeRead, deadlineAfter(ms), ms).detach();
+    } catch (const std::system_error&) {
+        // No thread to spare: the command runs without its deadline and still answers itself,
+        // which beats ending in std::terminate with text on standard error.
+    }
 }
 
 void giveUp(const std::string& detail) {

@@ -66,6 +66,14 @@ TEST(DesktopFile, MissingFileIsAnInternalFault) {
     EXPECT_EQ(run.reply()["error"], "internal");
 }
 
+TEST(DesktopFile, PathThatIsNotUtf8StillGivesItsDetail) {
+    const harness::Run run = harness::command("capture", "{}", "/nonexistent/\xff.json");
+    EXPECT_EQ(run.reply()["error"], "internal");
+    EXPECT_EQ(run.reply().value("detail", "").rfind("desktop: /nonexistent/\xEF\xBF\xBD.json", 0),
+              0U)
+        << run.out;
+}
+
 TEST(DesktopFile, RepliesBeforeAnyPlatformCallNeverLoadIt) {
     harness::Desktop desktop(json::object());
     writeRaw(desktop.path(), "not json at all");

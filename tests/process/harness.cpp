@@ -99,6 +99,12 @@ Run run(const Options& options) {
         if (options.closeStdout) {
             ::close(1);
         }
+        if (options.blockTerminate) {
+            sigset_t term;
+            sigemptyset(&term);
+            sigaddset(&term, SIGTERM);
+            ::sigprocmask(SIG_BLOCK, &term, nullptr);
+        }
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }

@@ -31,7 +31,9 @@ struct Options {
     bool closeInput = true;                  // false: stdin stays open until the process ends
     std::map<std::string, std::string> env;  // added to the environment; "" removes the variable
     std::optional<std::chrono::milliseconds> terminateAfter;  // send SIGTERM after this long
-    bool closeStdout = false;  // the child starts with file descriptor 1 closed
+    bool closeStdout = false;
+    bool blockTerminate = false;  // the child starts with SIGTERM blocked  // the child starts with
+                                  // file descriptor 1 closed
 };
 
 Run run(const Options& options);

@@ -94,6 +94,19 @@ TEST(WatchdogTermination, SigtermFromOutsideAnswersTerminated) {
     EXPECT_EQ(run.reply(), json({{"ok", false}, {"error", "timedOut"}, {"detail", "terminated"}}));
 }
 
+TEST(WatchdogTermination, SigtermBlockedByTheParentIsStillHeard) {
+    harness::Desktop desktop(slowDesktop());
+    harness::Options options;
+    options.args = {"capture"};
+    options.input = "{}";
+    options.env["LARKSPIN_DESKTOP"] = desktop.path();
+    options.terminateAfter = std::chrono::milliseconds(300);
+    options.blockTerminate = true;
+    const harness::Run run = harness::run(options);
+    expectOneLine(run);
+    EXPECT_EQ(run.reply().value("detail", ""), "terminated");
+}
+
 TEST(WatchdogTermination, SigtermFromTheTimelineAnswersTerminated) {
     harness::Desktop desktop(slowDesktop({{{"atMs", 100}, {"signal", "TERM"}}}));
     const harness::Run run = desktop.run("capture", json::object());

@@ -53,6 +53,10 @@ TEST_F(AxFingerprint, ScrollAreaAsFourthAncestorIsNotLookedAt) {
               element("t", with(frame(5, 6, 7, 8),
                                 {{"AXRole", "AXButton"}, {"AXSubrole", "AXCloseButton"}}))));
     EXPECT_EQ(ax::fingerprint(at(30, "t")), "AXButton|AXCloseButton|5,6,7,8");
+    // The element's own reads: the frame of its anchor (itself), then role, then subrole.
+    EXPECT_EQ(axtest::callsOn("t"),
+              (std::vector<std::string>{"copy AXParent", "copy AXPosition", "copy AXSize",
+                                        "copy AXRole", "copy AXSubrole"}));
     // Three ancestors examined: l4, l3, l2; l1 (the scroll area) is never read.
     EXPECT_TRUE(axtest::callsOn("l1").empty());
     EXPECT_FALSE(axtest::anyCall("l2", "AXParent"));

@@ -53,6 +53,17 @@ TEST_F(AxPrimitives, SelectionBoundsPrefersACaretWithHeight) {
     EXPECT_EQ(bounds->size.height, 16);
 }
 
+TEST_F(AxPrimitives, SelectionBoundsMeasuresSizesAsMagnitudes) {
+    const auto flipped = field({{"AXSelectedTextRange", {{"range", {3, 0}}}},
+                                {"AXPosition", {{"point", {100, 200}}}},
+                                {"AXSize", {{"size", {50, 20}}}}},
+                               {{"boundsForRange", {{"rect", {10, 20, 0, -16}}}}});
+    const auto bounds = ax::selectionBounds(flipped);
+    ASSERT_TRUE(bounds);
+    EXPECT_EQ(bounds->origin.x, 10);  // the caret's, not the element's frame
+    EXPECT_EQ(bounds->size.height, -16);
+}
+
 TEST_F(AxPrimitives, SelectionBoundsFallsBackToTheFrame) {
     const json frame = {{"AXPosition", {{"point", {100, 200}}}}, {"AXSize", {{"size", {0, 0}}}}};
     json withEmptyBounds = frame;

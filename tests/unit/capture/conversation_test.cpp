@@ -198,6 +198,40 @@ TEST_F(CaptureConversation, UserSearchTakesTheFirstMatchOnly) {
     EXPECT_TRUE(result["ms"].contains("me"));
 }
 
+TEST_F(CaptureConversation, TreeThatLoopsBackIsDumpedOnce) {
+    json row = node("row", "AXGroup", json::array(),
+                    {{"AXChildren", json::array({{{"element", "row"}}, {{"element", "leaf"}}})}});
+    const json leaf = node("leaf", "AXStaticText", json::array(), {{"AXValue", "x"}});
+    const json result =
+        walk({node("focus", "AXButton"), node("list", "AXList", {row}), leaf}, readerFor(1, 30000));
+    ASSERT_EQ(result["rows"].size(), 1U) << result.dump();
+    EXPECT_EQ(result["rows"][0]["children"],
+              json::array({{{"role", "AXStaticText"}, {"value", "x"}}}));
+}
+
+TEST_F(CaptureConversation, DumpDepthIsBoundedWhateverTheRequest) {
+    // A chain 300 levels deep, told through AXChildren so the file itself stays flat.
+    json store = json::array();
+    for (int level = 1; level <= 300; ++level) {
+        const json next = level < 300
+                              ? json::array({{{"element", "c" + std::to_string(level + 1)}}})
+                              : json::array();
+        store.push_back(
+            node("c" + std::to_string(level), "AXGroup", json::array(), {{"AXChildren", next}}));
+    }
+    const json list =
+        node("list", "AXList", json::array(), {{"AXChildren", json::array({{{"element", "c1"}}})}});
+    const json result = walk({node("focus", "AXButton"), list, node("store", "AXGroup", store)},
+                             readerFor(1, 100000));
+    ASSERT_EQ(result["rows"].size(), 1U) << result.dump().substr(0, 300);
+    int levels = 0;
+    for (const json* at = &result["rows"][0]; at->contains("children");
+         at = &(*at)["children"][0]) {
+        ++levels;
+    }
+    EXPECT_EQ(levels, 256);
+}
+
 TEST(CaptureConversationNames, MissedRawValues) {
     EXPECT_EQ(capture::rawValue(capture::Missed::noList), "noList");
     EXPECT_EQ(capture::rawValue(capture::Missed::timedOut), "timedOut");
