@@ -6,8 +6,6 @@
 #include <limits>
 #include <system_error>
 
-#include "platform/sim/concat.h"
-
 namespace platform::sim {
 
 namespace {
@@ -105,7 +103,7 @@ std::string describeOffset(std::string_view text, std::size_t offset) {
             ++column;
         }
     }
-    return concat({"line ", std::to_string(line), ", column ", std::to_string(column)});
+    return "line " + std::to_string(line) + ", column " + std::to_string(column);
 }
 
 void JsonCursor::fail(std::string problem) const {
@@ -346,7 +344,7 @@ std::string_view JsonCursor::readStringInto(std::string& buffer) {
 void JsonCursor::beginArray() {
     expect('[', "'['");
     if (++depth > maxDepth) {
-        fail(concat({"nesting deeper than ", std::to_string(maxDepth), " levels"}));
+        fail("nesting deeper than " + std::to_string(maxDepth) + " levels");
     }
 }
 
@@ -380,7 +378,7 @@ bool JsonCursor::nextElement() {
 void JsonCursor::beginObject() {
     expect('{', "'{'");
     if (++depth > maxDepth) {
-        fail(concat({"nesting deeper than ", std::to_string(maxDepth), " levels"}));
+        fail("nesting deeper than " + std::to_string(maxDepth) + " levels");
     }
 }
 

@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include "platform/sim/base64.h"
-#include "platform/sim/concat.h"
 #include "platform/sim/layouts.h"
 #include "platform/sim/loader.h"
 #include "text/utf8.h"
@@ -26,55 +25,61 @@ Desktop Loader::run() {
         readDesktopMembers();
         cursor.finish();
     } catch (const JsonSyntaxError& error) {
-        throw LoadError{concat(
-            {"not JSON: ", error.problem, " at ", describeOffset(cursor.source(), error.offset)})};
+        throw LoadError{"not JSON: " + error.problem + " at " +
+                        describeOffset(cursor.source(), error.offset)};
     }
     resolveTimeline();
     return std::move(desktop);
 }
 
 void Loader::readDesktopMembers() {
+    enum class Key {
+        trusted,
+        systemVersion,
+        frontmost,
+        focusedApplication,
+        layouts,
+        pasteboard,
+        apps,
+        timeline,
+        lastRun
+    };
     static constexpr Names<9> names = {
         "trusted", "systemVersion", "frontmost", "focusedApplication", "layouts", "pasteboard",
         "apps",    "timeline",      "lastRun"};
-    Members members(*this, names);
-    eachMember("an object", [&](std::string_view key) {
-        const int k = members.index(key);
-        if (k < 0) {
-            cursor.skipValue();
-            return;
-        }
-        Step step(*this, names[static_cast<std::size_t>(k)], true);
-        switch (k) {
-            case 0:
+    readMembers<Key>("an object", names, [&](Key key) {
+        switch (key) {
+            case Key::trusted:
                 desktop.trusted = readBool();
                 break;
-            case 1:
+            case Key::systemVersion:
                 readSystemVersion();
                 break;
-            case 2:
+            case Key::frontmost:
                 if (isNull()) {
                     desktop.frontmost.reset();
                 } else {
                     desktop.frontmost = readPid();
                 }
                 break;
-            case 3:
+            case Key::focusedApplication:
                 readFocusedApplication();
                 break;
-            case 4:
+            case Key::layouts:
                 readLayouts();
                 break;
-            case 5:
+            case Key::pasteboard:
                 readPasteboard();
                 break;
-            case 6:
+            case Key::apps:
                 eachElement("a list of apps", [&](std::size_t) { readApp(); });
                 break;
-            case 7:
+            case Key::timeline:
                 eachElement("a list of events", [&](std::size_t i) { readTimelineEvent(i); });
                 break;
-            default:
+            case Key::lastRun:
+                // The record of the previous run is written for whoever reads the file; loading
+                // starts a new one.
                 cursor.skipValue();
                 break;
         }
@@ -112,7 +117,7 @@ void Loader::readSystemVersion() {
         }
     }
     if (!ok || count < 2) {
-        fail(concat({"expected a version \"major.minor[.patch]\", found ", quoted(text)}));
+        fail("expected a version \"major.minor[.patch]\", found " + quoted(text));
     }
     desktop.systemVersion = text;
     desktop.version = parts;
@@ -144,16 +149,10 @@ void Loader::readLayouts() {
         return;
     }
     desktop.layoutsGiven = true;
+    enum class Key { current, asciiCapable };
     static constexpr Names<2> names = {"current", "asciiCapable"};
-    Members members(*this, names);
-    eachMember("an object or null", [&](std::string_view key) {
-        const int k = members.index(key);
-        if (k < 0) {
-            cursor.skipValue();
-            return;
-        }
-        Step step(*this, names[static_cast<std::size_t>(k)], true);
-        (k == 0 ? desktop.currentLayout : desktop.asciiCapableLayout) = readLayout();
+    readMembers<Key>("an object or null", names, [&](Key key) {
+        (key == Key::current ? desktop.currentLayout : desktop.asciiCapableLayout) = readLayout();
     });
 }
 
@@ -165,21 +164,14 @@ LayoutSlot Loader::readLayout() {
         const std::string name(cursor.readString());
         auto layout = builtinLayout(name);
         if (!layout) {
-            fail(concat({"unknown layout ", quoted(name), " (us, dvorak, azerty, qwertz)"}));
+            fail("unknown layout " + quoted(name) + " (us, dvorak, azerty, qwertz)");
         }
         return {LayoutSlot::Kind::layout, std::move(layout)};
     }
     KeyLayout layout;
-    bool haveKeys = false;
+    enum class Key { keys };
     static constexpr Names<1> names = {"keys"};
-    Members members(*this, names);
-    eachMember("a layout name, a key map or null", [&](std::string_view key) {
-        if (members.index(key) < 0) {
-            cursor.skipValue();
-            return;
-        }
-        haveKeys = true;
-        Step step(*this, "keys", true);
+    const auto seen = readMembers<Key>("a layout name, a key map or null", names, [&](Key) {
         eachMember("an object of key codes", [&](std::string_view code) {
             std::int64_t value = -1;
             if (!code.empty() && code.size() <= 3 &&
@@ -187,11 +179,11 @@ LayoutSlot Loader::readLayout() {
                 value = std::stoll(std::string(code));
             }
             if (value < 0 || value > 127) {
-                fail(concat({"key code ", quoted(code), " is not 0 to 127"}));
+                fail("key code " + quoted(code) + " is not 0 to 127");
             }
             const auto index = static_cast<std::size_t>(value);
             if (layout.given[index]) {
-                fail(concat({"key code ", quoted(code), " is given twice"}));
+                fail("key code " + quoted(code) + " is given twice");
             }
             Step inner(*this, code);
             std::u16string output = text::toUtf16(readString());
@@ -202,23 +194,17 @@ LayoutSlot Loader::readLayout() {
             layout.given.set(index);
         });
     });
-    if (!haveKeys) {
+    if (!seen.has(Key::keys)) {
         fail("a custom layout needs \"keys\"");
     }
     return {LayoutSlot::Kind::layout, customLayout(std::move(layout))};
 }
 
 void Loader::readPasteboard() {
+    enum class Key { changeCount, items };
     static constexpr Names<2> names = {"changeCount", "items"};
-    Members members(*this, names);
-    eachMember("an object", [&](std::string_view key) {
-        const int k = members.index(key);
-        if (k < 0) {
-            cursor.skipValue();
-            return;
-        }
-        Step step(*this, names[static_cast<std::size_t>(k)], true);
-        if (k == 0) {
+    readMembers<Key>("an object", names, [&](Key key) {
+        if (key == Key::changeCount) {
             desktop.changeCount = readInteger();
         } else {
             desktop.pasteboard = readItems();
@@ -235,27 +221,21 @@ std::vector<PasteboardItemData> Loader::readItems() {
 PasteboardItemData Loader::readItem() {
     PasteboardItemData item;
     eachElement("an item (a list of types)", [&](std::size_t) {
+        enum class Key { type, text, base64, data };
         static constexpr Names<4> names = {"type", "text", "base64", "data"};
-        Members members(*this, names);
         PasteboardEntry entry;
         int payloads = 0;
-        eachMember("a type object", [&](std::string_view key) {
-            const int k = members.index(key);
-            if (k < 0) {
-                cursor.skipValue();
-                return;
-            }
-            Step step(*this, names[static_cast<std::size_t>(k)], true);
-            switch (k) {
-                case 0:
+        const auto seen = readMembers<Key>("a type object", names, [&](Key key) {
+            switch (key) {
+                case Key::type:
                     entry.type = readString();
                     return;
-                case 1: {
+                case Key::text: {
                     const std::string text = readString();
                     entry.data = Bytes(text.begin(), text.end());
                     break;
                 }
-                case 2: {
+                case Key::base64: {
                     auto bytes = decodeBase64(readString());
                     if (!bytes) {
                         fail("not base64");
@@ -263,7 +243,7 @@ PasteboardItemData Loader::readItem() {
                     entry.data = std::move(*bytes);
                     break;
                 }
-                default:
+                case Key::data:
                     if (!isNull()) {
                         fail("\"data\" can only be null (a type that yields no data)");
                     }
@@ -272,7 +252,7 @@ PasteboardItemData Loader::readItem() {
             }
             ++payloads;
         });
-        if (!members.has(0)) {
+        if (!seen.has(Key::type)) {
             fail("a pasteboard type needs \"type\"");
         }
         if (payloads != 1) {
@@ -291,9 +271,9 @@ LoadOutcome loadDesktop(std::string_view text, std::string_view name) {
         loading::Loader loader(text);
         outcome.desktop = loader.run();
     } catch (const loading::LoadError& error) {
-        outcome.detail = concat({"desktop: ", name, ": ", error.message});
+        outcome.detail = "desktop: " + std::string(name) + ": " + error.message;
     } catch (const std::bad_alloc&) {
-        outcome.detail = concat({"desktop: ", name, ": out of memory"});
+        outcome.detail = "desktop: " + std::string(name) + ": out of memory";
     }
     return outcome;
 }
@@ -301,7 +281,7 @@ LoadOutcome loadDesktop(std::string_view text, std::string_view name) {
 LoadOutcome loadDesktopFile(const std::string& path) {
     const auto refuse = [&](const char* what, int error) {
         LoadOutcome outcome;
-        outcome.detail = concat({"desktop: ", path, ": ", what, ": ", std::strerror(error)});
+        outcome.detail = "desktop: " + path + ": " + what + ": " + std::strerror(error);
         return outcome;
     };
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

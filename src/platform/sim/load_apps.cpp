@@ -2,16 +2,27 @@
 // references between its elements.
 #include <algorithm>
 
-#include "platform/sim/concat.h"
 #include "platform/sim/loader.h"
 
 namespace platform::sim::loading {
 
 void Loader::readApp() {
+    enum class Key {
+        pid,
+        bundleId,
+        name,
+        terminated,
+        focused,
+        focusDelayMs,
+        focusedWindow,
+        activation,
+        copy,
+        paste,
+        root
+    };
     static constexpr Names<11> names = {"pid",     "bundleId",     "name",          "terminated",
                                         "focused", "focusDelayMs", "focusedWindow", "activation",
                                         "copy",    "paste",        "root"};
-    Members members(*this, names);
     App app;
     IdMap ids;
     std::vector<PendingRef> refs;
@@ -19,47 +30,41 @@ void Loader::readApp() {
     std::string focusedWhere;
     std::optional<std::string> focusedWindow;
     std::string focusedWindowWhere;
-    eachMember("an app object", [&](std::string_view key) {
-        const int k = members.index(key);
-        if (k < 0) {
-            cursor.skipValue();
-            return;
-        }
-        Step step(*this, names[static_cast<std::size_t>(k)], true);
-        switch (k) {
-            case 0:
+    const auto seen = readMembers<Key>("an app object", names, [&](Key key) {
+        switch (key) {
+            case Key::pid:
                 app.pid = readPid();
                 break;
-            case 1:
+            case Key::bundleId:
                 app.bundleId = readStringOrNull();
                 break;
-            case 2:
+            case Key::name:
                 app.name = readStringOrNull();
                 break;
-            case 3:
+            case Key::terminated:
                 app.terminated = readBool();
                 break;
-            case 4:
+            case Key::focused:
                 focused = readStringOrNull();
                 focusedWhere = where();
                 break;
-            case 5:
+            case Key::focusDelayMs:
                 app.focusDelayMs = readMs();
                 break;
-            case 6:
+            case Key::focusedWindow:
                 focusedWindow = readStringOrNull();
                 focusedWindowWhere = where();
                 break;
-            case 7:
+            case Key::activation:
                 app.activation = readActivation();
                 break;
-            case 8:
+            case Key::copy:
                 app.copy = readCopy();
                 break;
-            case 9:
+            case Key::paste:
                 app.paste = readPaste();
                 break;
-            default:
+            case Key::root:
                 app.nodes.reserve(elementsLeft);
                 readElement(app, noElement, ids, refs);
                 elementsLeft -= std::min(elementsLeft, app.nodes.size());
@@ -69,14 +74,14 @@ void Loader::readApp() {
                 break;
         }
     });
-    if (!members.has(0)) {
+    if (!seen.has(Key::pid)) {
         fail("an app needs a \"pid\"");
     }
-    if (!members.has(10)) {
+    if (!seen.has(Key::root)) {
         fail("an app needs a \"root\"");
     }
     if (desktop.appIndex.count(app.pid) != 0) {
-        fail(concat({"pid ", std::to_string(app.pid), " is named twice"}));
+        fail("pid " + std::to_string(app.pid) + " is named twice");
     }
     if (!refs.empty()) {
         for (auto& node : app.nodes) {
@@ -101,6 +106,15 @@ void Loader::readApp() {
 
 std::int32_t Loader::readElement(App& app, std::int32_t parent, IdMap& ids,
                                  std::vector<PendingRef>& refs) {
+    enum class Key {
+        id,
+        attributes,
+        settable,
+        boundsForRange,
+        selectionReadBack,
+        latencyMs,
+        children
+    };
     static constexpr Names<7> names = {
         "id",        "attributes", "settable", "boundsForRange", "selectionReadBack",
         "latencyMs", "children"};
@@ -110,47 +124,42 @@ std::int32_t Loader::readElement(App& app, std::int32_t parent, IdMap& ids,
     }
     app.nodes.emplace_back();
     app.nodes[static_cast<std::size_t>(index)].parent = parent;
-    Members members(*this, names);
     const auto node = [&]() -> Node& { return app.nodes[static_cast<std::size_t>(index)]; };
-    eachMember("an element object", [&](std::string_view key) {
-        const int k = members.index(key);
-        if (k < 0) {
-            cursor.skipValue();
-            return;
-        }
-        Step step(*this, names[static_cast<std::size_t>(k)], true);
-        switch (k) {
-            case 0: {
+    const auto seen = readMembers<Key>("an element object", names, [&](Key key) {
+        switch (key) {
+            case Key::id: {
                 if (cursor.peek() != JsonCursor::Kind::string) {
                     fail("expected a string");
                 }
                 node().id = std::string(cursor.readString());
                 if (!ids.insert(app.nodes, index)) {
-                    fail(concat({"element id ", quoted(node().id), " is repeated in this app"}));
+                    fail("element id " + quoted(node().id) + " is repeated in this app");
                 }
                 break;
             }
-            case 1:
-                node().attributes.reserve(4);
+            case Key::attributes: {
+                // Reading a value touches no element table, so the references stay good.
+                Node& target = node();
+                target.attributes.reserve(4);
                 eachMember("an object of attributes", [&](std::string_view name) {
-                    if (node().find(name) != nullptr) {
-                        fail(concat({"attribute ", quoted(name), " is given twice"}));
+                    if (target.find(name) != nullptr) {
+                        fail("attribute " + quoted(name) + " is given twice");
                     }
-                    // Reading a value touches no element table, so the reference stays good.
                     Attribute& attribute =
-                        node().attributes.emplace_back(std::string(name), SimValue{});
+                        target.attributes.emplace_back(std::string(name), SimValue{});
                     Step inner(*this, attribute.first, true);
                     attribute.second = readValue(true, refs);
                 });
                 break;
-            case 2:
+            }
+            case Key::settable:
                 eachElement("a list of attribute names",
                             [&](std::size_t) { node().settable.push_back(readString()); });
                 break;
-            case 3:
+            case Key::boundsForRange:
                 node().boundsForRange = readValue(true, refs);
                 break;
-            case 4: {
+            case Key::selectionReadBack: {
                 Range range;
                 std::size_t n = 0;
                 eachElement("[location, length]", [&](std::size_t) {
@@ -165,10 +174,10 @@ std::int32_t Loader::readElement(App& app, std::int32_t parent, IdMap& ids,
                 node().selectionReadBack = range;
                 break;
             }
-            case 5:
+            case Key::latencyMs:
                 node().latencyMs = readMs();
                 break;
-            default:
+            case Key::children:
                 eachElement("a list of elements", [&](std::size_t) {
                     const std::int32_t child = readElement(app, index, ids, refs);
                     node().children.push_back(child);
@@ -176,7 +185,7 @@ std::int32_t Loader::readElement(App& app, std::int32_t parent, IdMap& ids,
                 break;
         }
     });
-    if (!members.has(0)) {
+    if (!seen.has(Key::id)) {
         fail("an element needs an \"id\"");
     }
     return index;
@@ -187,16 +196,9 @@ std::optional<ActivationReaction> Loader::readActivation() {
         return std::nullopt;
     }
     ActivationReaction reaction;
+    enum class Key { delayMs };
     static constexpr Names<1> names = {"delayMs"};
-    Members members(*this, names);
-    eachMember("an object or null", [&](std::string_view key) {
-        if (members.index(key) < 0) {
-            cursor.skipValue();
-            return;
-        }
-        Step step(*this, "delayMs", true);
-        reaction.delayMs = readMs();
-    });
+    readMembers<Key>("an object or null", names, [&](Key) { reaction.delayMs = readMs(); });
     return reaction;
 }
 
@@ -205,21 +207,19 @@ std::optional<CopyReaction> Loader::readCopy() {
         return std::nullopt;
     }
     CopyReaction reaction;
+    enum class Key { delayMs, text, items };
     static constexpr Names<3> names = {"delayMs", "text", "items"};
-    Members members(*this, names);
-    eachMember("an object or null", [&](std::string_view key) {
-        const int k = members.index(key);
-        if (k < 0) {
-            cursor.skipValue();
-            return;
-        }
-        Step step(*this, names[static_cast<std::size_t>(k)], true);
-        if (k == 0) {
-            reaction.delayMs = readMs();
-        } else if (k == 1) {
-            reaction.text = readString();
-        } else {
-            reaction.items = readItems();
+    readMembers<Key>("an object or null", names, [&](Key key) {
+        switch (key) {
+            case Key::delayMs:
+                reaction.delayMs = readMs();
+                break;
+            case Key::text:
+                reaction.text = readString();
+                break;
+            case Key::items:
+                reaction.items = readItems();
+                break;
         }
     });
     return reaction;
@@ -230,16 +230,10 @@ std::optional<PasteReaction> Loader::readPaste() {
         return std::nullopt;
     }
     PasteReaction reaction;
+    enum class Key { delayMs, transform };
     static constexpr Names<2> names = {"delayMs", "transform"};
-    Members members(*this, names);
-    eachMember("an object or null", [&](std::string_view key) {
-        const int k = members.index(key);
-        if (k < 0) {
-            cursor.skipValue();
-            return;
-        }
-        Step step(*this, names[static_cast<std::size_t>(k)], true);
-        if (k == 0) {
+    readMembers<Key>("an object or null", names, [&](Key key) {
+        if (key == Key::delayMs) {
             reaction.delayMs = readMs();
             return;
         }
@@ -247,8 +241,8 @@ std::optional<PasteReaction> Loader::readPaste() {
         const std::string name = readString();
         const int t = nameIndex(name, transforms);
         if (t < 0) {
-            fail(concat({"unknown transform ", quoted(name),
-                         " (none, newlinesToSpaces, trim, upper, nfd)"}));
+            fail("unknown transform " + quoted(name) +
+                 " (none, newlinesToSpaces, trim, upper, nfd)");
         }
         reaction.transform = static_cast<Transform>(t);
     });

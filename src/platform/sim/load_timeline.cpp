@@ -1,116 +1,107 @@
 // Reading the timeline: each event's trigger and its one action, and the references to
 // applications and elements that are checked once the whole file is read.
-#include "platform/sim/concat.h"
 #include "platform/sim/loader.h"
 
 namespace platform::sim::loading {
 
 void Loader::readTimelineEvent(std::size_t position) {
+    // The keys from "pasteboard" on are the actions, of which an event has one.
+    enum class Key { atMs, after, delayMs, pasteboard, focus, frontmost, set, signal };
     static constexpr Names<8> names = {"atMs",  "after",     "delayMs", "pasteboard",
                                        "focus", "frontmost", "set",     "signal"};
-    Members members(*this, names);
     TimelineEvent event;
     TimelineRefs refs;
     refs.event = position;
     int actions = 0;
-    eachMember("an event object", [&](std::string_view key) {
-        const int k = members.index(key);
-        if (k < 0) {
-            cursor.skipValue();
-            return;
-        }
-        Step step(*this, names[static_cast<std::size_t>(k)], true);
-        if (k >= 3) {
+    const auto seen = readMembers<Key>("an event object", names, [&](Key key) {
+        if (key >= Key::pasteboard) {
             ++actions;
         }
-        switch (k) {
-            case 0:
+        switch (key) {
+            case Key::atMs:
                 event.atMs = readMs();
                 break;
-            case 1: {
+            case Key::after: {
                 static constexpr Names<4> triggers = {"commandC", "commandV", "activation",
                                                       "pasteboardWrite"};
                 const std::string name = readString();
                 const int t = nameIndex(name, triggers);
                 if (t < 0) {
-                    fail(concat({"unknown trigger ", quoted(name),
-                                 " (commandC, commandV, activation, pasteboardWrite)"}));
+                    fail("unknown trigger " + quoted(name) +
+                         " (commandC, commandV, activation, pasteboardWrite)");
                 }
                 event.after = static_cast<Trigger>(t);
                 break;
             }
-            case 2:
+            case Key::delayMs:
                 event.delayMs = readMs();
                 break;
-            case 3: {
+            case Key::pasteboard: {
                 PasteboardAction action;
-                bool haveItems = false;
-                static constexpr Names<1> itemNames = {"items"};
-                Members inner(*this, itemNames);
-                eachMember("an object with \"items\"", [&](std::string_view name) {
-                    if (inner.index(name) < 0) {
-                        cursor.skipValue();
-                        return;
-                    }
-                    Step itemsStep(*this, "items", true);
-                    action.items = readItems();
-                    haveItems = true;
-                });
-                if (!haveItems) {
+                enum class Write { items };
+                static constexpr Names<1> writeNames = {"items"};
+                const auto given = readMembers<Write>("an object with \"items\"", writeNames,
+                                                      [&](Write) { action.items = readItems(); });
+                if (!given.has(Write::items)) {
                     fail("a pasteboard write needs \"items\"");
                 }
                 event.action = std::move(action);
                 break;
             }
-            case 4:
-            case 6: {
+            case Key::focus:
+            case Key::set: {
+                const bool focus = key == Key::focus;
+                enum class Target { pid, element, attributes };
                 static constexpr Names<3> targetNames = {"pid", "element", "attributes"};
-                Members inner(*this, targetNames);
                 Pid pid = 0;
                 std::vector<Attribute> attributes;
                 refs.where = where();
-                eachMember("an object", [&](std::string_view name) {
-                    const int t = inner.index(name);
-                    if (t < 0 || (k == 4 && t == 2)) {
-                        cursor.skipValue();
-                        return;
-                    }
-                    Step targetStep(*this, targetNames[static_cast<std::size_t>(t)], true);
-                    if (t == 0) {
-                        pid = readPid();
-                    } else if (t == 1) {
-                        refs.element = k == 4 ? readStringOrNull() : readString();
-                    } else {
-                        eachMember("an object of attributes", [&](std::string_view attribute) {
-                            std::string attributeName(attribute);
-                            SimValue value;
-                            {
-                                Step valueStep(*this, attributeName, true);
-                                value = readValue(true, refs.refs);
+                const auto given = readMembers<Target>("an object", targetNames, [&](Target part) {
+                    switch (part) {
+                        case Target::pid:
+                            pid = readPid();
+                            break;
+                        case Target::element:
+                            refs.element = focus ? readStringOrNull() : readString();
+                            break;
+                        case Target::attributes:
+                            // A focus change shares the set's target but changes no attributes.
+                            if (focus) {
+                                cursor.skipValue();
+                                break;
                             }
-                            attributes.emplace_back(std::move(attributeName), std::move(value));
-                        });
+                            eachMember("an object of attributes", [&](std::string_view attribute) {
+                                std::string attributeName(attribute);
+                                SimValue value;
+                                {
+                                    Step valueStep(*this, attributeName, true);
+                                    value = readValue(true, refs.refs);
+                                }
+                                attributes.emplace_back(std::move(attributeName), std::move(value));
+                            });
+                            break;
                     }
                 });
-                if (!inner.has(0) || !inner.has(1) || (k == 6 && !inner.has(2))) {
-                    fail(k == 4 ? "a focus change needs \"pid\" and \"element\""
-                                : "a set needs \"pid\", \"element\" and \"attributes\"");
+                if (!given.has(Target::pid) || !given.has(Target::element) ||
+                    (!focus && !given.has(Target::attributes))) {
+                    fail(focus ? "a focus change needs \"pid\" and \"element\""
+                               : "a set needs \"pid\", \"element\" and \"attributes\"");
                 }
-                if (k == 4) {
+                if (focus) {
                     event.action = FocusAction{pid, std::nullopt};
                 } else {
                     event.action = SetAction{pid, 0, std::move(attributes)};
                 }
                 break;
             }
-            case 5:
+            case Key::frontmost:
                 if (isNull()) {
                     event.action = FrontmostAction{std::nullopt};
                 } else {
                     event.action = FrontmostAction{readPid()};
                 }
                 break;
-            default:
+            case Key::signal:
                 if (readString() != "TERM") {
                     fail("the only signal is \"TERM\"");
                 }
@@ -118,10 +109,10 @@ void Loader::readTimelineEvent(std::size_t position) {
                 break;
         }
     });
-    if (members.has(0) == members.has(1)) {
+    if (seen.has(Key::atMs) == seen.has(Key::after)) {
         fail("an event needs exactly one of \"atMs\" and \"after\"");
     }
-    if (members.has(0) && members.has(2)) {
+    if (seen.has(Key::atMs) && seen.has(Key::delayMs)) {
         fail("\"delayMs\" belongs to \"after\" events");
     }
     if (actions != 1) {
@@ -146,7 +137,7 @@ void Loader::resolveTimeline() {
         }
         const auto it = desktop.appIndex.find(pid);
         if (it == desktop.appIndex.end()) {
-            failAt(refs.where, concat({"pid ", std::to_string(pid), " is not on the desktop"}));
+            failAt(refs.where, "pid " + std::to_string(pid) + " is not on the desktop");
         }
         const IdMap& ids = appIds[it->second];
         const App& app = desktop.apps[it->second];

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <limits>
 
-#include "platform/sim/concat.h"
 #include "platform/sim/loader.h"
 
 namespace platform::sim::loading {
@@ -12,7 +11,7 @@ std::string Loader::where() const {
     std::string text;
     for (const auto& segment : path) {
         if (segment.index >= 0) {
-            text += concat({"[", std::to_string(segment.index), "]"});
+            text += "[" + std::to_string(segment.index) + "]";
         } else {
             if (!text.empty()) {
                 text += ".";
@@ -146,6 +145,7 @@ SimValue Loader::readValue(bool whole, std::vector<PendingRef>& refs) {
         case JsonCursor::Kind::object:
             break;
     }
+    enum class Form { point, size, rect, range, element, attributed, error, other };
     static constexpr Names<8> forms = {"point",   "size",       "rect",  "range",
                                        "element", "attributed", "error", "other"};
     cursor.beginObject();
@@ -153,31 +153,31 @@ SimValue Loader::readValue(bool whole, std::vector<PendingRef>& refs) {
     if (!cursor.firstMember(key)) {
         fail("an empty object is not a value");
     }
-    const int form = nameIndex(key, forms);
-    if (form < 0) {
-        fail(concat({"unknown value form ", quoted(key),
-                     " (point, size, rect, range, element, attributed, error, other)"}));
+    const int found = nameIndex(key, forms);
+    if (found < 0) {
+        fail("unknown value form " + quoted(key) +
+             " (point, size, rect, range, element, attributed, error, other)");
     }
     SimValue value;
     {
-        Step step(*this, forms[static_cast<std::size_t>(form)], true);
-        switch (form) {
-            case 0: {
+        Step step(*this, forms[static_cast<std::size_t>(found)], true);
+        switch (static_cast<Form>(found)) {
+            case Form::point: {
                 const auto n = readNumbers(2, "[x, y]");
                 value.data = Point{n[0], n[1]};
                 break;
             }
-            case 1: {
+            case Form::size: {
                 const auto n = readNumbers(2, "[width, height]");
                 value.data = Size{n[0], n[1]};
                 break;
             }
-            case 2: {
+            case Form::rect: {
                 const auto n = readNumbers(4, "[x, y, width, height]");
                 value.data = Rect{{n[0], n[1]}, {n[2], n[3]}};
                 break;
             }
-            case 3: {
+            case Form::range: {
                 Range range;
                 std::size_t n = 0;
                 if (cursor.peek() == JsonCursor::Kind::array) {
@@ -195,16 +195,16 @@ SimValue Loader::readValue(bool whole, std::vector<PendingRef>& refs) {
                 value.data = range;
                 break;
             }
-            case 4: {
+            case Form::element: {
                 PendingRef ref{readString(), where()};
                 refs.push_back(std::move(ref));
                 value.data = ElementRef{-static_cast<std::int32_t>(refs.size())};
                 break;
             }
-            case 5:
+            case Form::attributed:
                 value.data = AttributedText{readString()};
                 break;
-            case 6: {
+            case Form::error: {
                 if (!whole) {
                     fail("an error value cannot stand inside a list");
                 }
@@ -221,12 +221,12 @@ SimValue Loader::readValue(bool whole, std::vector<PendingRef>& refs) {
                 const std::string code = readString();
                 const int i = nameIndex(code, codes);
                 if (i < 0) {
-                    fail(concat({"unknown error ", quoted(code)}));
+                    fail("unknown error " + quoted(code));
                 }
                 value.data = ErrorValue{errors[static_cast<std::size_t>(i)]};
                 break;
             }
-            default:
+            case Form::other:
                 value.data = OtherText{readString()};
                 break;
         }
@@ -241,7 +241,7 @@ std::int32_t Loader::lookUp(const App& app, const IdMap& ids, const std::string&
                             const std::string& place) {
     const auto index = ids.find(app.nodes, id);
     if (!index) {
-        failAt(place, concat({"no element ", quoted(id), " in this app"}));
+        failAt(place, "no element " + quoted(id) + " in this app");
     }
     return *index;
 }

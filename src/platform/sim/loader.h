@@ -11,7 +11,6 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/sim/concat.h"
 #include "platform/sim/json_cursor.h"
 #include "platform/sim/model.h"
 
@@ -35,7 +34,7 @@ int nameIndex(std::string_view key, const Names<N>& names) {
 }
 
 inline std::string quoted(std::string_view text) {
-    return concat({"\"", text, "\""});
+    return "\"" + std::string(text) + "\"";
 }
 
 // The ids of one application's elements: an open-addressing table of element indices, the ids
@@ -142,27 +141,16 @@ class Loader {
         Loader& loader;
     };
 
-    // Records which keys of one object were seen, to refuse a key given twice.
-    template <std::size_t N>
-    class Members {
+    // Which keys of one object were read, for the checks of keys a record needs; `Key` numbers
+    // the record's names in their order.
+    template <typename Key, std::size_t N>
+    class Seen {
       public:
-        Members(Loader& loader, const Names<N>& names) : loader(loader), names(names) {}
-        int index(std::string_view key) {
-            const int i = nameIndex(key, names);
-            if (i >= 0) {
-                if (seen[static_cast<std::size_t>(i)]) {
-                    loader.fail(concat({"key ", quoted(key), " is given twice"}));
-                }
-                seen.set(static_cast<std::size_t>(i));
-            }
-            return i;
-        }
-        bool has(int i) const { return seen[static_cast<std::size_t>(i)]; }
+        bool has(Key key) const { return bits[static_cast<std::size_t>(key)]; }
 
       private:
-        Loader& loader;
-        const Names<N>& names;
-        std::bitset<N> seen;
+        friend class Loader;
+        std::bitset<N> bits;
     };
 
     // A view of the text that lasts as long as the loader: the file's own bytes when the
@@ -178,8 +166,16 @@ class Loader {
     [[noreturn]] void fail(const std::string& problem) const;
     [[noreturn]] static void failAt(const std::string& where, const std::string& problem);
 
+    void openObject(const char* what) {
+        if (cursor.peek() != JsonCursor::Kind::object) {
+            fail(std::string("expected ") + what);
+        }
+        cursor.beginObject();
+    }
     template <typename Body>
     void eachMember(const char* what, Body body);
+    template <typename Key, std::size_t N, typename Body>
+    Seen<Key, N> readMembers(const char* what, const Names<N>& names, Body body);
     template <typename Body>
     void eachElement(const char* what, Body body);
 
@@ -244,14 +240,37 @@ class Loader {
 
 template <typename Body>
 void Loader::eachMember(const char* what, Body body) {
-    if (cursor.peek() != JsonCursor::Kind::object) {
-        fail(std::string("expected ") + what);
-    }
-    cursor.beginObject();
+    openObject(what);
     std::string_view key;
     for (bool more = cursor.firstMember(key); more; more = cursor.nextMember(key)) {
         body(key);
     }
+}
+
+// Reads an object of the record whose keys are `names`, calling `body` with the key of each known
+// member while that key is on the path. A key the record does not name is passed over (its value
+// still has to be JSON); a known key given twice is refused at the path of the object, so that
+// the detail names the object that holds both.
+template <typename Key, std::size_t N, typename Body>
+Loader::Seen<Key, N> Loader::readMembers(const char* what, const Names<N>& names, Body body) {
+    Seen<Key, N> seen;
+    openObject(what);
+    std::string_view key;
+    for (bool more = cursor.firstMember(key); more; more = cursor.nextMember(key)) {
+        const int found = nameIndex(key, names);
+        if (found < 0) {
+            cursor.skipValue();
+            continue;
+        }
+        const auto at = static_cast<std::size_t>(found);
+        if (seen.bits[at]) {
+            fail("key " + quoted(key) + " is given twice");
+        }
+        seen.bits.set(at);
+        Step step(*this, names[at], true);
+        body(static_cast<Key>(found));
+    }
+    return seen;
 }
 
 template <typename Body>

@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include "platform/sim/base64.h"
-#include "platform/sim/concat.h"
 #include "platform/sim/json_writer.h"
 #include "text/utf8.h"
 
@@ -581,7 +580,7 @@ std::string saveDesktop(const Desktop& desktop, const RunLog& log) {
 }
 
 bool writeFileAtomically(const std::string& path, const std::string& text) {
-    const std::string temporary = concat({path, ".tmp.", std::to_string(::getpid())});
+    const std::string temporary = path + ".tmp." + std::to_string(::getpid());
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
         return false;
