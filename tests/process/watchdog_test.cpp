@@ -82,27 +82,27 @@ TEST(WatchdogDeadline, CommandThatAnswersFirstIsTheOnlyLine) {
     }
 }
 
-TEST(WatchdogTermination, SigtermFromOutsideAnswersTerminated) {
-    harness::Desktop desktop(slowDesktop());
+// A capture on the slow desktop that its parent terminates 300 ms in.
+harness::Run terminatedCapture(const harness::Desktop& desktop, bool blockTerminate) {
     harness::Options options;
     options.args = {"capture"};
     options.input = "{}";
     options.env["LARKSPIN_DESKTOP"] = desktop.path();
     options.terminateAfter = std::chrono::milliseconds(300);
-    const harness::Run run = harness::run(options);
+    options.blockTerminate = blockTerminate;
+    return harness::run(options);
+}
+
+TEST(WatchdogTermination, SigtermFromOutsideAnswersTerminated) {
+    harness::Desktop desktop(slowDesktop());
+    const harness::Run run = terminatedCapture(desktop, false);
     expectOneLine(run);
     EXPECT_EQ(run.reply(), json({{"ok", false}, {"error", "timedOut"}, {"detail", "terminated"}}));
 }
 
 TEST(WatchdogTermination, SigtermBlockedByTheParentIsStillHeard) {
     harness::Desktop desktop(slowDesktop());
-    harness::Options options;
-    options.args = {"capture"};
-    options.input = "{}";
-    options.env["LARKSPIN_DESKTOP"] = desktop.path();
-    options.terminateAfter = std::chrono::milliseconds(300);
-    options.blockTerminate = true;
-    const harness::Run run = harness::run(options);
+    const harness::Run run = terminatedCapture(desktop, true);
     expectOneLine(run);
     EXPECT_EQ(run.reply().value("detail", ""), "terminated");
 }
