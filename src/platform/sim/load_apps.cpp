@@ -159,21 +159,9 @@ std::int32_t Loader::readElement(App& app, std::int32_t parent, IdMap& ids,
             case Key::boundsForRange:
                 node().boundsForRange = readValue(true, refs);
                 break;
-            case Key::selectionReadBack: {
-                Range range;
-                std::size_t n = 0;
-                eachElement("[location, length]", [&](std::size_t) {
-                    if (n >= 2) {
-                        fail("expected [location, length]");
-                    }
-                    (n++ == 0 ? range.location : range.length) = readInteger();
-                });
-                if (n != 2) {
-                    fail("expected [location, length]");
-                }
-                node().selectionReadBack = range;
+            case Key::selectionReadBack:
+                node().selectionReadBack = readRange();
                 break;
-            }
             case Key::latencyMs:
                 node().latencyMs = readMs();
                 break;
@@ -238,13 +226,7 @@ std::optional<PasteReaction> Loader::readPaste() {
             return;
         }
         static constexpr Names<5> transforms = {"none", "newlinesToSpaces", "trim", "upper", "nfd"};
-        const std::string name = readString();
-        const int t = nameIndex(name, transforms);
-        if (t < 0) {
-            fail("unknown transform " + quoted(name) +
-                 " (none, newlinesToSpaces, trim, upper, nfd)");
-        }
-        reaction.transform = static_cast<Transform>(t);
+        reaction.transform = static_cast<Transform>(readName("transform", transforms));
     });
     return reaction;
 }

@@ -24,13 +24,7 @@ void Loader::readTimelineEvent(std::size_t position) {
             case Key::after: {
                 static constexpr Names<4> triggers = {"commandC", "commandV", "activation",
                                                       "pasteboardWrite"};
-                const std::string name = readString();
-                const int t = nameIndex(name, triggers);
-                if (t < 0) {
-                    fail("unknown trigger " + quoted(name) +
-                         " (commandC, commandV, activation, pasteboardWrite)");
-                }
-                event.after = static_cast<Trigger>(t);
+                event.after = static_cast<Trigger>(readName("trigger", triggers));
                 break;
             }
             case Key::delayMs:

@@ -118,6 +118,21 @@ std::array<double, 4> Loader::readNumbers(std::size_t count, const char* form) {
     return numbers;
 }
 
+Range Loader::readRange() {
+    Range range;
+    std::size_t n = 0;
+    eachElement("[location, length]", [&](std::size_t) {
+        if (n >= 2) {
+            fail("expected [location, length]");
+        }
+        (n++ == 0 ? range.location : range.length) = readInteger();
+    });
+    if (n != 2) {
+        fail("expected [location, length]");
+    }
+    return range;
+}
+
 SimValue Loader::readValue(bool whole, std::vector<PendingRef>& refs) {
     switch (cursor.peek()) {
         case JsonCursor::Kind::null:
@@ -155,8 +170,7 @@ SimValue Loader::readValue(bool whole, std::vector<PendingRef>& refs) {
     }
     const int found = nameIndex(key, forms);
     if (found < 0) {
-        fail("unknown value form " + quoted(key) +
-             " (point, size, rect, range, element, attributed, error, other)");
+        fail("unknown value form " + quoted(key) + " " + listed(forms));
     }
     SimValue value;
     {
@@ -177,24 +191,9 @@ SimValue Loader::readValue(bool whole, std::vector<PendingRef>& refs) {
                 value.data = Rect{{n[0], n[1]}, {n[2], n[3]}};
                 break;
             }
-            case Form::range: {
-                Range range;
-                std::size_t n = 0;
-                if (cursor.peek() == JsonCursor::Kind::array) {
-                    cursor.beginArray();
-                    for (bool more = cursor.firstElement(); more; more = cursor.nextElement()) {
-                        if (n >= 2) {
-                            fail("expected [location, length]");
-                        }
-                        (n++ == 0 ? range.location : range.length) = readInteger();
-                    }
-                }
-                if (n != 2) {
-                    fail("expected [location, length]");
-                }
-                value.data = range;
+            case Form::range:
+                value.data = readRange();
                 break;
-            }
             case Form::element: {
                 PendingRef ref{readString(), where()};
                 refs.push_back(std::move(ref));
@@ -218,12 +217,7 @@ SimValue Loader::readValue(bool whole, std::vector<PendingRef>& refs) {
                     AXError::invalidUIElement,     AXError::failure,
                     AXError::illegalArgument,      AXError::notImplemented,
                     AXError::apiDisabled};
-                const std::string code = readString();
-                const int i = nameIndex(code, codes);
-                if (i < 0) {
-                    fail("unknown error " + quoted(code));
-                }
-                value.data = ErrorValue{errors[static_cast<std::size_t>(i)]};
+                value.data = ErrorValue{errors[readName("error", codes)]};
                 break;
             }
             case Form::other:

@@ -37,6 +37,16 @@ inline std::string quoted(std::string_view text) {
     return "\"" + std::string(text) + "\"";
 }
 
+// "(a, b, c)": the spellings a refusal offers.
+template <std::size_t N>
+std::string listed(const Names<N>& names) {
+    std::string text = "(";
+    for (const std::string_view name : names) {
+        text += (text.size() > 1 ? ", " : "") + std::string(name);
+    }
+    return text + ")";
+}
+
 // The ids of one application's elements: an open-addressing table of element indices, the ids
 // themselves staying in the element table, so that loading a large tree allocates little.
 class IdMap {
@@ -182,12 +192,15 @@ class Loader {
     bool isNull();
     bool readBool();
     std::string readString();
+    template <std::size_t N>
+    std::size_t readName(const char* what, const Names<N>& names);
     std::optional<std::string> readStringOrNull();
     std::int64_t readInteger();
     Pid readPid();
     double readMs();
     SimValue readValue(bool whole, std::vector<PendingRef>& refs);
     std::array<double, 4> readNumbers(std::size_t count, const char* form);
+    Range readRange();
 
     void readDesktopMembers();
     void readSystemVersion();
@@ -271,6 +284,18 @@ Loader::Seen<Key, N> Loader::readMembers(const char* what, const Names<N>& names
         body(static_cast<Key>(found));
     }
     return seen;
+}
+
+// Reads a string that must be one of `names` and gives its position there; the refusal lists
+// the names, so that a typo in a desktop file shows the spelling wanted.
+template <std::size_t N>
+std::size_t Loader::readName(const char* what, const Names<N>& names) {
+    const std::string name = readString();
+    const int found = nameIndex(name, names);
+    if (found < 0) {
+        fail(std::string("unknown ") + what + " " + quoted(name) + " " + listed(names));
+    }
+    return static_cast<std::size_t>(found);
 }
 
 template <typename Body>

@@ -213,6 +213,17 @@ TEST_F(SimLoad, RefusedDesktopsNameThePlaceAndTheProblem) {
          "apps[0].paste.transform: unknown transform \"lower\" (none, newlinesToSpaces, trim, "
          "upper, "
          "nfd)"},
+        {R"({"timeline": [{"after": "commandX", "signal": "TERM"}]})",
+         "timeline[0].after: unknown trigger \"commandX\" (commandC, commandV, activation, "
+         "pasteboardWrite)"},
+        {R"({"apps": [{"pid": 1, "root": {"id": "r", "attributes": {"AXValue": {"error": "busy"}}}}]})",
+         "apps[0].root.attributes.AXValue.error: unknown error \"busy\" (cannotComplete, noValue, "
+         "attributeUnsupported, invalidElement, invalidUIElement, failure, illegalArgument, "
+         "notImplemented, apiDisabled)"},
+        {R"({"apps": [{"pid": 1, "root": {"id": "r", "selectionReadBack": [0, 1, 2]}}]})",
+         "apps[0].root.selectionReadBack[2]: expected [location, length]"},
+        {R"({"apps": [{"pid": 1, "root": {"id": "r", "attributes": {"AXSelectedTextRange": {"range": [0, 0.5]}}}}]})",
+         "apps[0].root.attributes.AXSelectedTextRange.range[1]: expected an integer"},
         {R"({"timeline": [{"atMs": 5, "focus": {"pid": 9, "element": "x"}}]})",
          "timeline[0].focus: pid 9 is not on the desktop"},
         {R"({"apps": [{"pid": 1, "root": {"id": "r"}}], "timeline": [{"after": "commandC", "set": {"pid": 1, "element": "nope", "attributes": {}}}]})",
