@@ -1,7 +1,6 @@
 // The desktop file as a setup fault: refused with one "internal" line naming the file, and never
 // loaded (nor rewritten) by replies that come before any platform call.
 #include <fstream>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -11,13 +10,6 @@
 namespace {
 
 using desktopjson::json;
-
-std::string contents(const std::string& path) {
-    std::ifstream file(path);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
 
 void writeRaw(const std::string& path, const std::string& text) {
     std::ofstream(path) << text;
@@ -56,7 +48,7 @@ TEST(DesktopFile, BrokenFilesAreAnInternalFaultNamingTheFile) {
             EXPECT_EQ(reply["error"], "internal") << c.name;
             EXPECT_EQ(reply.value("detail", "").rfind("desktop: " + desktop.path(), 0), 0U)
                 << c.name << ": " << run.out;
-            EXPECT_EQ(contents(desktop.path()), c.text) << c.name;  // left as it was
+            EXPECT_EQ(harness::readTextFile(desktop.path()), c.text) << c.name;  // left as it was
         }
     }
 }
@@ -93,7 +85,7 @@ TEST(DesktopFile, RepliesBeforeAnyPlatformCallNeverLoadIt) {
             EXPECT_EQ(reply["ok"], true);
         }
     }
-    EXPECT_EQ(contents(desktop.path()), "not json at all");
+    EXPECT_EQ(harness::readTextFile(desktop.path()), "not json at all");
 }
 
 TEST(DesktopFile, EveryRunSavesItsStateForTheNext) {

@@ -217,11 +217,15 @@ std::string example(const std::string& name) {
     return std::string(LARKSPIN_EXAMPLES_DIR) + "/" + name;
 }
 
-nlohmann::json readJsonFile(const std::string& path) {
+std::string readTextFile(const std::string& path) {
     std::ifstream file(path);
     std::stringstream text;
     text << file.rdbuf();
-    return nlohmann::json::parse(text.str(), nullptr, false);
+    return text.str();
+}
+
+nlohmann::json readJsonFile(const std::string& path) {
+    return nlohmann::json::parse(readTextFile(path), nullptr, false);
 }
 
 }  // namespace harness

@@ -31,9 +31,8 @@ struct Options {
     bool closeInput = true;                  // false: stdin stays open until the process ends
     std::map<std::string, std::string> env;  // added to the environment; "" removes the variable
     std::optional<std::chrono::milliseconds> terminateAfter;  // send SIGTERM after this long
-    bool closeStdout = false;
-    bool blockTerminate = false;  // the child starts with SIGTERM blocked  // the child starts with
-                                  // file descriptor 1 closed
+    bool closeStdout = false;     // the child starts with file descriptor 1 closed
+    bool blockTerminate = false;  // the child starts with SIGTERM blocked
 };
 
 Run run(const Options& options);
@@ -62,6 +61,7 @@ class Desktop {
 
 // The path of a file in examples/.
 std::string example(const std::string& name);
+std::string readTextFile(const std::string& path);  // "" when it cannot be read
 nlohmann::json readJsonFile(const std::string& path);
 
 }  // namespace harness
