@@ -7,12 +7,6 @@
 
 namespace ax {
 
-namespace {
-
-constexpr const char* secureRole = "AXSecureTextField";
-
-}  // namespace
-
 std::optional<std::string> Focus::value() const {
     return secure ? std::nullopt : stringAttribute(element, "AXValue");
 }

@@ -10,6 +10,9 @@
 
 namespace ax {
 
+// The role or subrole of a password field, whose text is never read.
+inline constexpr const char* secureRole = "AXSecureTextField";
+
 struct Focus {
     platform::Element element;
     std::optional<std::string> role;  // "AXSecureTextField" for every password field

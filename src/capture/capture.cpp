@@ -8,10 +8,12 @@
 #include "capture/conversation.h"
 #include "capture/rect_json.h"
 #include "clipboard/probe.h"
+#include "clipboard/snapshot.h"
 #include "frame/reply.h"
 #include "frame/watchdog.h"
 #include "insert/composer.h"
 #include "platform/accessibility.h"
+#include "platform/pasteboard.h"
 #include "platform/workspace.h"
 #include "text/clip.h"
 
@@ -152,6 +154,11 @@ void capture(const CaptureRequest& request) {
     replyObject["probe"] = input.probe.value_or(clipboard::Probe{}).json();
     replyObject["conversation"] = std::move(conversation);
     frame::exitLock.lock();
+    // A probe whose copy came too late left the snapshot parked: a copy that has landed by now
+    // is undone before the answer, since after it nothing could.
+    if (const auto restored = clipboard::restoreParked(platform::generalPasteboard(), false)) {
+        replyObject["probe"]["restored"] = *restored;
+    }
     frame::emit(replyObject);
 }
 

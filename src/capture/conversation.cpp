@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 
+#include "ax/focus.h"
 #include "ax/primitives.h"
 #include "frame/tunables.h"
 #include "platform/core_foundation.h"
@@ -144,9 +145,19 @@ std::optional<json> dumpBelow(const Reader& reader, const Element& element, std:
     if (!before(deadline)) {
         return std::nullopt;
     }
-    json node = {{"role", ax::stringAttribute(element, "AXRole").value_or("")}};
+    const std::string role = ax::stringAttribute(element, "AXRole").value_or("");
+    json node = {{"role", role}};
+    // A password field's text is never read. The subrole tells one too; it comes before the value
+    // in the table and is read for the node anyway, so telling costs no call.
+    bool secure = role == ax::secureRole;
     for (const auto& [key, attributeName] : nodeAttributes) {
-        if (auto text = ax::stringAttribute(element, attributeName); text && !text->empty()) {
+        const std::string_view name = attributeName;
+        if (secure && name == "AXValue") {
+            continue;
+        }
+        std::optional<std::string> text = ax::stringAttribute(element, attributeName);
+        secure = secure || (name == "AXSubrole" && text == ax::secureRole);
+        if (text && !text->empty()) {
             node[key] = std::move(*text);
         }
     }

@@ -27,9 +27,9 @@ std::optional<std::uint16_t> findKey(const std::optional<platform::InputSource>&
     const std::uint32_t keyboard = platform::keyboardType();
     for (std::uint16_t code = 0; code <= lastKeyCode; ++code) {
         std::uint32_t deadKeyState = 0;
-        const platform::KeyTranslation translation =
-            platform::translateKey(layout, code, platform::keyActionDisplay, 0, keyboard, 0,
-                                   deadKeyState, translationUnits);
+        const platform::KeyTranslation translation = platform::translateKey(
+            layout, code, platform::keyActionDisplay, platform::commandKeyModifierState, keyboard,
+            0, deadKeyState, translationUnits);
         if (translation.status == 0 && translation.units.size() == 1 &&
             translation.units.front() == target) {
             return code;

@@ -7,8 +7,10 @@
 
 namespace clipboard {
 
-// The lowest key code 0..127 that types the character without modifiers on the current layout,
-// else on the ASCII-capable one, else the fallback.
+// The lowest key code 0..127 that types the character while Command is held (the key a Command
+// chord of that letter needs) on the current layout, else on the ASCII-capable one, else the
+// fallback. On most layouts that is the key that types the letter alone; on layouts that keep
+// their shortcuts on the US keys ("Dvorak - QWERTY ⌘") it is not.
 std::uint16_t keyCode(std::string_view character, std::uint16_t fallback);
 
 // One key-down and key-up of the key with the Command flag alone, at the HID tap.

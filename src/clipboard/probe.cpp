@@ -19,15 +19,27 @@ Probe Probe::run(std::int64_t timeoutMs) {
     const platform::Pasteboard pasteboard = platform::generalPasteboard();
     PasteboardSnapshot snapshot = takeSnapshot(pasteboard);
     const std::int64_t before = platform::changeCount(pasteboard);
-    postCommand(keyCode("c", ansiC));
+    const std::uint16_t key = keyCode("c", ansiC);
+    // Parked before the chord, so that whichever path answers finds the user's items should the
+    // copy land while it does, however soon after the chord that is.
+    frame::guarded([&] {
+        pendingRestore = PendingRestore{std::move(snapshot), before,
+                                        ax::deadlineAfter(ax::Clock::now(), timeoutMs)};
+    });
+    postCommand(key);
     const bool changed =
         ax::poll(timeoutMs, [&] { return platform::changeCount(pasteboard) != before; });
     if (!changed) {
-        // Nothing was written, so nothing was parked and there is nothing to put back.
+        // Left parked: a copy that lands late is still put back by whichever reply comes first.
         return Probe{true, false, std::nullopt, false};
     }
-    const std::int64_t after = platform::changeCount(pasteboard);
-    frame::guarded([&] { pendingRestore = PendingRestore{std::move(snapshot), after}; });
+    // A copy takes the pasteboard once, so the count it leaves is one more than before; a count
+    // that moved further means somebody else wrote after it too, and their write wins.
+    const std::int64_t after = before + 1;
+    frame::guarded([&] {
+        pendingRestore->changeCount = after;
+        pendingRestore->copyDueBy.reset();
+    });
     std::optional<std::string> text = platform::stringForType(pasteboard, platform::plainTextType);
     const bool restored = frame::guarded([&] {
         PendingRestore parked = std::move(*pendingRestore);

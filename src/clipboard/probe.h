@@ -16,7 +16,9 @@ struct Probe {
     std::optional<std::string> text;
     bool restored = false;  // the user's items were put back
 
-    // Runs on the main thread; borrows the pasteboard under the parking protocol.
+    // Runs on the main thread; borrows the pasteboard under the parking protocol. When no copy
+    // is seen in time the snapshot stays parked, for the caller's reply to look once more
+    // (restoreParked) and for the watchdog.
     static Probe run(std::int64_t timeoutMs);
 
     // "ran", "changed" and "restored"; the text is reported by the caller.

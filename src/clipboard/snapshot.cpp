@@ -1,6 +1,12 @@
 // Taking and restoring pasteboard snapshots.
 #include "clipboard/snapshot.h"
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "frame/tunables.h"
+
 namespace clipboard {
 
 std::optional<PendingRestore> pendingRestore;
@@ -41,6 +47,30 @@ bool restore(const PasteboardSnapshot& snapshot, const platform::Pasteboard& to,
         platform::writeObjects(to, fresh);
     }
     return true;
+}
+
+std::optional<bool> restoreParked(const platform::Pasteboard& pasteboard, bool waitForCopy) {
+    if (!pendingRestore) {
+        return std::nullopt;
+    }
+    const PendingRestore& parked = *pendingRestore;
+    if (!parked.copyDueBy) {
+        return restore(parked.snapshot, pasteboard, parked.changeCount);
+    }
+    // Not the main thread's run loop: this may be the watchdog, so the wait only sleeps.
+    const auto step = std::chrono::duration_cast<platform::Clock::duration>(
+        std::chrono::duration<double>(frame::pollInterval));
+    std::int64_t now = platform::changeCount(pasteboard);
+    while (waitForCopy && now == parked.changeCount && platform::Clock::now() < *parked.copyDueBy) {
+        std::this_thread::sleep_for(std::min(step, *parked.copyDueBy - platform::Clock::now()));
+        now = platform::changeCount(pasteboard);
+    }
+    if (now == parked.changeCount) {
+        return std::nullopt;  // no copy came: the pasteboard is still the user's
+    }
+    // Whoever wrote is taken for the copy, but only its one change is undone: should the count
+    // have moved further, somebody wrote after it, and that write wins.
+    return restore(parked.snapshot, pasteboard, parked.changeCount + 1);
 }
 
 }  // namespace clipboard

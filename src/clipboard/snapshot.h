@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/pasteboard.h"
+#include "platform/types.h"
 
 namespace clipboard {
 
@@ -27,11 +28,22 @@ bool restore(const PasteboardSnapshot& snapshot, const platform::Pasteboard& to,
 
 struct PendingRestore {
     PasteboardSnapshot snapshot;
-    std::int64_t changeCount = 0;  // the count right after the borrowing write
+    // The count right after the borrowing write; while a copy is awaited, the count before it.
+    std::int64_t changeCount = 0;
+    // Set while a copy asked of the frontmost application has not been seen: any change of the
+    // count counts as that copy, and until this time it may still come.
+    std::optional<platform::Clock::time_point> copyDueBy;
 };
 
 // Parked while a command has the pasteboard borrowed, so that the watchdog can put it back.
 // Read and written only while holding frame::exitLock.
 extern std::optional<PendingRestore> pendingRestore;
+
+// Holding frame::exitLock, on the way out: puts a parked snapshot back. After a borrowing write
+// that is restore as usual; for an awaited copy, a restore once the count has moved, if it moved
+// by the copy's one step alone, and with waitForCopy the rest of the copy's window is waited out
+// first. The restore's result, or absent when nothing was parked or the awaited copy did not
+// come.
+std::optional<bool> restoreParked(const platform::Pasteboard& pasteboard, bool waitForCopy);
 
 }  // namespace clipboard

@@ -121,10 +121,10 @@ void armDeadline(std::int64_t ms) {
 void giveUp(const std::string& detail) {
     exitLock.lock();
     Json object = {{"ok", false}, {"error", "timedOut"}, {"detail", detail}};
-    if (clipboard::pendingRestore) {
-        object["restored"] =
-            clipboard::restore(clipboard::pendingRestore->snapshot, platform::generalPasteboard(),
-                               clipboard::pendingRestore->changeCount);
+    // A copy still on its way is waited for (at most the probe's own time-out), so that the
+    // user's items are not left behind under it.
+    if (const auto restored = clipboard::restoreParked(platform::generalPasteboard(), true)) {
+        object["restored"] = *restored;
     }
     emit(object);
 }

@@ -10,7 +10,8 @@ namespace frame {
 // Arms the deadline, counted from now, and the termination handler. Called once, first thing.
 void armDeadline(std::int64_t ms);
 
-// Takes exitLock, restores a parked pasteboard and emits the time-out reply; never returns.
+// Takes exitLock, restores a parked pasteboard (waiting out a copy still on its way) and emits
+// the time-out reply; never returns.
 [[noreturn]] void giveUp(const std::string& detail);
 
 }  // namespace frame

@@ -60,7 +60,7 @@ bool Composer::qualifies(const Element& element) {
         return false;
     }
     const auto subrole = ax::stringAttribute(element, "AXSubrole");
-    if (subrole == "AXSecureTextField" || subrole == "AXSearchField") {
+    if (subrole == ax::secureRole || subrole == "AXSearchField") {
         return false;
     }
     const auto size =

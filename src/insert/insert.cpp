@@ -5,6 +5,7 @@
 #include "ax/poll.h"
 #include "ax/primitives.h"
 #include "clipboard/keys.h"
+#include "clipboard/marked_text.h"
 #include "clipboard/snapshot.h"
 #include "frame/reply.h"
 #include "frame/tunables.h"
@@ -22,20 +23,23 @@ namespace {
 
 constexpr std::uint16_t ansiV = 9;
 
+enum class Watched { landed, unreadable, ranOut };
+
 // Waits until the value shows the paste: an unchanged value means it has not arrived yet, and a
 // value that can no longer be read ends the wait.
-void awaitPaste(const ReadBack& read, const std::string& before, const std::string& paste,
-                std::int64_t timeoutMs) {
+Watched awaitPaste(const ReadBack& read, const std::string& before, const std::string& paste,
+                   std::int64_t timeoutMs) {
+    Watched outcome = Watched::ranOut;
     ax::poll(timeoutMs, [&] {
         const std::optional<std::string> value = read();
         if (!value) {
-            return true;
+            outcome = Watched::unreadable;
+        } else if (!text::canonicallyEqual(*value, before) && landed(paste, *value)) {
+            outcome = Watched::landed;
         }
-        if (text::canonicallyEqual(*value, before)) {
-            return false;
-        }
-        return landed(paste, *value);
+        return outcome != Watched::ranOut;
     });
+    return outcome;
 }
 
 }  // namespace
@@ -66,30 +70,43 @@ void insert(const InsertRequest& request) {
     clipboard::PasteboardSnapshot snapshot = clipboard::takeSnapshot(pasteboard);
 
     // The write and the parking are one unit for the watchdog: it sees the pasteboard untouched
-    // and nothing parked, or the text written and the snapshot parked.
-    const std::int64_t pasted = frame::guarded([&] {
-        platform::clearContents(pasteboard);
-        platform::setString(pasteboard, aimed.paste, platform::plainTextType);
+    // and nothing parked, or the text written and the snapshot parked. The count clearContents
+    // gave is the helper's ownership: if it has moved once the text is written, somebody else
+    // wrote in between, and their content must neither be pasted nor be replaced by a restore.
+    const std::optional<std::int64_t> pasted = frame::guarded([&]() -> std::optional<std::int64_t> {
+        const std::int64_t owned = platform::clearContents(pasteboard);
         clipboard::pendingRestore =
-            clipboard::PendingRestore{std::move(snapshot), platform::changeCount(pasteboard)};
-        return platform::changeCount(pasteboard);
+            clipboard::PendingRestore{std::move(snapshot), owned, std::nullopt};
+        clipboard::writeMarkedText(pasteboard, aimed.paste);
+        if (platform::changeCount(pasteboard) != owned) {
+            clipboard::pendingRestore.reset();
+            return std::nullopt;
+        }
+        return owned;
     });
+    if (!pasted) {
+        frame::fail("internal", "the pasteboard changed while the text was written");
+    }
 
     clipboard::postCommand(clipboard::keyCode("v", ansiV));
 
     const bool watchable = aimed.read && before;
-    if (watchable) {
-        awaitPaste(*aimed.read, *before, aimed.paste, request.verifyTimeoutMs);
-    } else {
-        // Nothing to watch: leave the text on the pasteboard for settleMs, or until somebody
-        // else writes it.
-        ax::poll(request.settleMs, [&] { return platform::changeCount(pasteboard) != pasted; });
+    const Watched watched =
+        watchable ? awaitPaste(*aimed.read, *before, aimed.paste, request.verifyTimeoutMs)
+                  : Watched::unreadable;
+    // Without having seen the text, because nothing could be watched, the value stopped being
+    // readable or there was no time to watch, the text stays on the pasteboard for settleMs (or
+    // until somebody else writes): given back at once, a slow target would paste the user's own
+    // items.
+    if (watched == Watched::unreadable ||
+        (watched == Watched::ranOut && request.verifyTimeoutMs <= 0)) {
+        ax::poll(request.settleMs, [&] { return platform::changeCount(pasteboard) != *pasted; });
     }
 
     const bool restored = frame::guarded([&] {
         clipboard::PendingRestore parked = std::move(*clipboard::pendingRestore);
         clipboard::pendingRestore.reset();
-        return clipboard::restore(parked.snapshot, pasteboard, pasted);
+        return clipboard::restore(parked.snapshot, pasteboard, *pasted);
     });
 
     std::string verified = "unknown";

@@ -23,6 +23,9 @@ struct KeyLayoutData {
 
 // UCKeyTranslate's key action for the character a key shows (kUCKeyActionDisplay).
 inline constexpr std::uint16_t keyActionDisplay = 3;
+// UCKeyTranslate's modifier key state with Command held: Carbon's cmdKey (0x100) shifted right by
+// 8. Layouts whose Command shortcuts sit on other keys than their letters answer differently.
+inline constexpr std::uint32_t commandKeyModifierState = 1;
 
 struct KeyTranslation {
     std::int32_t status = 0;      // OSStatus; 0 is noErr

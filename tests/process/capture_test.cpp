@@ -4,6 +4,7 @@
 
 #include "process/harness.h"
 #include "support/desktop_json.h"
+#include "support/saved_desktop.h"
 
 namespace {
 
@@ -200,6 +201,63 @@ TEST(CaptureInput, TextsAreClippedAtCharacterBoundaries) {
     EXPECT_EQ(result.reply["input"]["truncated"], true);
 }
 
+// A label whose every message takes latencyMs, so the capture's reads after the probe take a
+// while; its application copies "late copy" copyDelayMs after Command-C.
+json slowLabelDesktop(int latencyMs, int copyDelayMs) {
+    const json label = element("label", {{"AXRole", "AXStaticText"}, {"AXValue", "a label"}},
+                               {{"latencyMs", latencyMs}});
+    return desktopWith(label, {{"copy", {{"delayMs", copyDelayMs}, {"text", "late copy"}}}});
+}
+
+TEST(CaptureProbe, CopyAfterTheTimeOutButBeforeTheReplyIsUndone) {
+    // The probe gives up after 20 ms; the copy lands at 150 ms, while the reads that follow the
+    // probe (seven of them, 50 ms each) still run; the reply looks once more and restores.
+    const Captured result = capture(slowLabelDesktop(50, 150), {{"probeTimeoutMs", 20}});
+    EXPECT_EQ(result.reply["probe"], json({{"ran", true}, {"changed", false}, {"restored", true}}));
+    EXPECT_EQ(result.reply["input"]["kind"], "field");
+    EXPECT_EQ(result.saved["pasteboard"]["items"], userItems);
+    EXPECT_EQ(afterrun::reactions(result.saved, "copy")[0]["afterExit"], false);
+}
+
+TEST(CaptureProbe, CopyAfterTheReplyCannotBeUndone) {
+    // What the README says of a copy slower than everything: it lands after the helper is gone.
+    const Captured result = capture(slowLabelDesktop(0, 400), {{"probeTimeoutMs", 20}});
+    EXPECT_EQ(result.reply["probe"],
+              json({{"ran", true}, {"changed", false}, {"restored", false}}));
+    EXPECT_EQ(result.saved["pasteboard"]["items"],
+              json::array({desktopjson::plainText("late copy")}));
+    const json copies = afterrun::reactions(result.saved, "copy");
+    ASSERT_EQ(copies.size(), 1U);
+    EXPECT_EQ(copies[0]["afterExit"], true);
+    EXPECT_GE(copies[0]["dueMs"].get<double>(), 400);
+    const json cleared = afterrun::records(result.saved, "clearContents", "app");
+    ASSERT_EQ(cleared.size(), 1U);
+    EXPECT_EQ(cleared[0]["afterExit"], true);
+}
+
+TEST(CaptureProbe, WriteBySomebodyElseRightAfterTheCopyIsKept) {
+    // The copy lands at once and another write 3 ms later, often before the probe looks again:
+    // only the copy's own step of the count is undone, so the other write stays either way. The
+    // reads after the probe (20 ms each) keep the run going until the other write has come.
+    const json theirs = json::array({desktopjson::plainText("theirs")});
+    json file = slowLabelDesktop(20, 0);
+    file["timeline"] = {
+        {{"after", "commandC"}, {"delayMs", 3}, {"pasteboard", {{"items", theirs}}}}};
+    for (int run = 0; run < 3; ++run) {
+        const Captured result = capture(file, {{"probeTimeoutMs", 1000}});
+        EXPECT_EQ(result.saved["pasteboard"]["items"], theirs) << result.reply.dump();
+    }
+}
+
+TEST(CaptureProbe, LayoutWithUsCommandKeysCopiesWithTheUsKey) {
+    const json label = element("label", {{"AXRole", "AXStaticText"}, {"AXValue", "a label"}});
+    json file = desktopWith(label, {{"copy", {{"delayMs", 5}, {"text", "copied"}}}});
+    file["layouts"] = {{"current", "dvorak-qwerty"}, {"asciiCapable", "dvorak-qwerty"}};
+    const Captured result = capture(file, json::object());
+    EXPECT_EQ(result.reply["input"]["text"], "copied");
+    EXPECT_EQ(result.saved["lastRun"]["events"][0]["keyCode"], 8);
+}
+
 TEST(CapturePassword, PasswordFieldIsNeverReadCopiedOrSearched) {
     const json password = element("password",
                                   merged({{"AXRole", "AXTextField"},
@@ -223,6 +281,42 @@ TEST(CapturePassword, PasswordFieldIsNeverReadCopiedOrSearched) {
         EXPECT_FALSE(contains(reads, secret)) << secret;
     }
     EXPECT_TRUE(result.saved["lastRun"]["events"].empty());
+}
+
+TEST(CapturePassword, PasswordFieldInADumpedRowKeepsOnlyItsRole) {
+    // A sign-in row in the conversation: two password fields, by role and by subrole.
+    const json row =
+        element("row-sign-in", {{"AXRole", "AXGroup"}},
+                {{"children",
+                  {element("by-role", {{"AXRole", "AXSecureTextField"}, {"AXValue", "hunter2"}}),
+                   element("by-subrole", {{"AXRole", "AXTextField"},
+                                          {"AXSubrole", "AXSecureTextField"},
+                                          {"AXValue", "swordfish"},
+                                          {"AXTitle", "Password"}}),
+                   element("plain", {{"AXRole", "AXStaticText"}, {"AXValue", "visible"}})}}});
+    json file = desktopWith(element("focused-row", {{"AXRole", "AXRow"}}));
+    file["apps"][0]["root"]["children"][0]["children"][0]["children"].push_back(row);
+    const Captured result =
+        capture(file, {{"probe", false}, {"conversation", conversation(false)}});
+    const json& rows = result.reply["conversation"]["rows"];
+    ASSERT_TRUE(rows.is_array()) << result.reply.dump();
+    EXPECT_EQ(
+        rows[0]["children"],
+        json({{{"role", "AXSecureTextField"}},
+              {{"role", "AXTextField"}, {"subrole", "AXSecureTextField"}, {"title", "Password"}},
+              {{"role", "AXStaticText"}, {"value", "visible"}}}));
+    for (const char* id : {"by-role", "by-subrole"}) {
+        const std::vector<std::string> reads = readsOf(result.saved, id);
+        EXPECT_FALSE(contains(reads, "AXValue")) << id;
+        EXPECT_FALSE(contains(reads, "AXSelectedText")) << id;
+    }
+    EXPECT_TRUE(contains(readsOf(result.saved, "plain"), "AXValue"));
+    // Telling a password field costs no read of its own: the subrole is the dump's one read
+    // (the text field by subrole is also looked at by the composer search).
+    for (const char* id : {"by-role", "plain"}) {
+        const std::vector<std::string> reads = readsOf(result.saved, id);
+        EXPECT_EQ(std::count(reads.begin(), reads.end(), "copy AXSubrole"), 1) << id;
+    }
 }
 
 TEST(CaptureComposer, FocusedListFindsTheWindowsComposer) {

@@ -5,6 +5,7 @@
 
 #include "process/harness.h"
 #include "support/desktop_json.h"
+#include "support/saved_desktop.h"
 
 namespace {
 
@@ -38,20 +39,27 @@ json stubbornField(const json& timeline = json::array()) {
             {"timeline", timeline}};
 }
 
+// A label with no selection that accessibility reports, so a capture probes; its application
+// copies "the selection" after copyDelayMs (never, when negative).
+json copyingDesktop(int copyDelayMs, const json& timeline) {
+    const json label = element("label", {{"AXRole", "AXStaticText"}, {"AXValue", "a label"}});
+    const json copy =
+        copyDelayMs < 0 ? json(nullptr) : json{{"delayMs", copyDelayMs}, {"text", "the selection"}};
+    return {{"frontmost", 62},
+            {"layouts", {{"current", "us"}}},
+            {"pasteboard", {{"changeCount", 7}, {"items", userItems}}},
+            {"apps",
+             {app(62, element("root", {{"AXRole", "AXApplication"}}, {{"children", {label}}}),
+                  {{"focused", "label"}, {"copy", copy}})}},
+            {"timeline", timeline}};
+}
+
 json insertRequest(std::int64_t deadlineMs) {
     return {{"pid", 61},
             {"text", "hello"},
             {"deadlineMs", deadlineMs},
             {"verifyTimeoutMs", 3000},
             {"into", {{"kind", "focus"}, {"mode", "replaceSelection"}}}};
-}
-
-int helperWrites(const json& saved, const std::string& op) {
-    int count = 0;
-    for (const json& entry : saved["lastRun"]["pasteboard"]) {
-        count += entry["op"] == op && entry["by"] == "helper" ? 1 : 0;
-    }
-    return count;
 }
 
 void expectOneLine(const harness::Run& run) {
@@ -134,7 +142,7 @@ TEST(WatchdogBorrowed, DeadlineWhileBorrowedPutsThePasteboardBackOnce) {
                                  {"restored", true}}));
     const json saved = desktop.read();
     EXPECT_EQ(saved["pasteboard"]["items"], userItems);
-    EXPECT_EQ(helperWrites(saved, "writeObjects"), 1);
+    EXPECT_EQ(afterrun::restores(saved), 1);
 }
 
 TEST(WatchdogBorrowed, SigtermWhileBorrowedPutsThePasteboardBack) {
@@ -156,7 +164,7 @@ TEST(WatchdogBorrowed, NewerWriteBySomebodyElseIsKept) {
     EXPECT_EQ(run.reply().value("restored", true), false) << run.out;
     const json saved = desktop.read();
     EXPECT_EQ(saved["pasteboard"]["items"], theirs);
-    EXPECT_EQ(helperWrites(saved, "writeObjects"), 0);
+    EXPECT_EQ(afterrun::restores(saved), 0);
 }
 
 TEST(WatchdogBorrowed, GiveUpBeforeTheWriteRestoresNothing) {
@@ -171,7 +179,85 @@ TEST(WatchdogBorrowed, GiveUpBeforeTheWriteRestoresNothing) {
     EXPECT_EQ(run.reply(), json({{"ok", false}, {"error", "timedOut"}, {"detail", "terminated"}}));
     const json saved = desktop.read();
     EXPECT_EQ(saved["pasteboard"]["changeCount"], 7);
-    EXPECT_EQ(helperWrites(saved, "clearContents"), 0);
+    EXPECT_TRUE(afterrun::records(saved, "clearContents").empty());
+}
+
+// The probe parks the user's items before Command-C: a give-up while the copy is on its way, or
+// right as it lands, waits for it (at most the probe's time-out) and puts the items back.
+TEST(WatchdogProbe, GiveUpAroundTheCopyPutsTheUserItemsBack) {
+    struct Case {
+        const char* name;
+        int copyDelayMs;
+        json timeline;
+        std::int64_t deadlineMs;
+        const char* detail;
+        bool raceable;  // the capture may answer, or the probe restore, before SIGTERM is heard
+    };
+    const json termAfterCopyKey = {{"after", "commandC"}, {"delayMs", 10}, {"signal", "TERM"}};
+    const json termAtOnce = {{"after", "commandC"}, {"delayMs", 0}, {"signal", "TERM"}};
+    const Case cases[] = {
+        {"SIGTERM while the copy is on its way",
+         150,
+         {termAfterCopyKey},
+         10000,
+         "terminated",
+         false},
+        {"SIGTERM as the copy lands", 0, {termAtOnce}, 10000, "terminated", true},
+        {"deadline while the copy is on its way", 300, json::array(), 100,
+         "deadline of 100 ms passed", false},
+    };
+    for (const Case& c : cases) {
+        harness::Desktop desktop(copyingDesktop(c.copyDelayMs, c.timeline));
+        const harness::Run run =
+            desktop.run("capture", {{"probeTimeoutMs", 1000}, {"deadlineMs", c.deadlineMs}});
+        expectOneLine(run);
+        if (!c.raceable) {
+            EXPECT_EQ(run.reply(), json({{"ok", false},
+                                         {"error", "timedOut"},
+                                         {"detail", c.detail},
+                                         {"restored", true}}))
+                << c.name;
+        }
+        const json saved = desktop.read();
+        EXPECT_EQ(saved["pasteboard"]["items"], userItems) << c.name;
+        EXPECT_EQ(afterrun::reactions(saved, "copy"),
+                  json::array({{{"pid", 62},
+                                {"kind", "copy"},
+                                {"dueMs", afterrun::reactions(saved, "copy")[0]["dueMs"]},
+                                {"afterExit", false}}}))
+            << c.name;
+    }
+}
+
+TEST(WatchdogProbe, WriteBySomebodyElseAfterTheCopyWins) {
+    // The copy lands at once, but reading it takes 300 ms; meanwhile somebody else writes and
+    // then SIGTERM comes: only the copy's own count may be undone, so their write stays.
+    const json theirs = json::array({desktopjson::plainText("copied by the user meanwhile")});
+    json file = copyingDesktop(
+        0, {{{"after", "commandC"}, {"delayMs", 100}, {"pasteboard", {{"items", theirs}}}},
+            {{"after", "commandC"}, {"delayMs", 200}, {"signal", "TERM"}}});
+    file["pasteboard"]["readLatencyMs"] = 300;
+    harness::Desktop desktop(file);
+    const harness::Run run = desktop.run("capture", {{"probeTimeoutMs", 1000}});
+    expectOneLine(run);
+    EXPECT_EQ(
+        run.reply(),
+        json(
+            {{"ok", false}, {"error", "timedOut"}, {"detail", "terminated"}, {"restored", false}}));
+    EXPECT_EQ(desktop.read()["pasteboard"]["items"], theirs);
+}
+
+TEST(WatchdogProbe, CopyThatNeverComesIsWaitedForOnlyUntilTheProbeTimeOut) {
+    harness::Desktop desktop(
+        copyingDesktop(-1, {{{"after", "commandC"}, {"delayMs", 10}, {"signal", "TERM"}}}));
+    const harness::Run run = desktop.run("capture", {{"probeTimeoutMs", 200}});
+    expectOneLine(run);
+    // Nothing was copied, so nothing was given back: no "restored".
+    EXPECT_EQ(run.reply(), json({{"ok", false}, {"error", "timedOut"}, {"detail", "terminated"}}));
+    EXPECT_GE(run.elapsedMs, 200);
+    const json saved = desktop.read();
+    EXPECT_EQ(saved["pasteboard"]["changeCount"], 7);
+    EXPECT_TRUE(afterrun::records(saved, "clearContents").empty());
 }
 
 }  // namespace

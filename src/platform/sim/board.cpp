@@ -5,8 +5,35 @@
 
 namespace platform::sim {
 
-void logBoard(Live& live, const char* op, By by) {
-    live.log.pasteboard.push_back({op, by, live.elapsedMs()});
+PasteboardRecord& logBoard(Live& live, const char* op, By by) {
+    PasteboardRecord& record = live.log.pasteboard.emplace_back();
+    record.op = op;
+    record.by = by;
+    record.atMs = live.recordMs();
+    record.afterExit = live.afterExit();
+    return record;
+}
+
+namespace {
+
+std::vector<std::vector<std::string>> typesOf(const std::vector<PasteboardItemData>& items) {
+    std::vector<std::vector<std::string>> types;
+    types.reserve(items.size());
+    for (const auto& item : items) {
+        auto& names = types.emplace_back();
+        for (const auto& entry : item) {
+            names.push_back(entry.type);
+        }
+    }
+    return types;
+}
+
+}  // namespace
+
+void logRefusedWrite(Live& live, const char* op, const std::vector<PasteboardItemData>& items) {
+    PasteboardRecord& record = logBoard(live, op, By::helper);
+    record.refused = true;
+    record.types = typesOf(items);
 }
 
 std::int64_t clearBoard(Live& live, By by) {
@@ -16,7 +43,7 @@ std::int64_t clearBoard(Live& live, By by) {
 }
 
 void writeBoard(Live& live, std::vector<PasteboardItemData> items, By by) {
-    logBoard(live, "writeObjects", by);
+    logBoard(live, "writeObjects", by).types = typesOf(items);
     auto& board = live.desktop.pasteboard;
     for (auto& item : items) {
         board.push_back(std::move(item));
@@ -24,7 +51,7 @@ void writeBoard(Live& live, std::vector<PasteboardItemData> items, By by) {
 }
 
 void setBoardString(Live& live, std::string_view text, std::string_view type, By by) {
-    logBoard(live, "setString", by);
+    logBoard(live, "setString", by).types.emplace(1, std::vector<std::string>{std::string(type)});
     auto& board = live.desktop.pasteboard;
     if (board.empty()) {
         board.emplace_back();

@@ -12,7 +12,11 @@
 
 namespace platform::sim {
 
-void logBoard(Live& live, const char* op, By by);
+/// The new record, for the caller to add what it knows.
+PasteboardRecord& logBoard(Live& live, const char* op, By by);
+
+/// A write of the helper's that the pasteboard refused: recorded with what it would have written.
+void logRefusedWrite(Live& live, const char* op, const std::vector<PasteboardItemData>& items);
 
 /// Empties the pasteboard; the change count moves by one.
 std::int64_t clearBoard(Live& live, By by);

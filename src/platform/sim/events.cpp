@@ -65,7 +65,10 @@ void postEvent(std::uint32_t tap, const Event& event) {
     if (!posted.keyDown || (flags & eventFlagMaskCommand) == 0) {
         return;
     }
-    const std::u16string_view output = sim::keyOutput(readingLayout(live->desktop), posted.keyCode);
+    // A Command chord is read as its Command output: on a layout whose shortcuts stay on the US
+    // keys, that is not the letter the key types alone.
+    const std::u16string_view output =
+        sim::keyOutput(readingLayout(live->desktop), posted.keyCode, true);
     const bool isCopy = output == u"c";
     if (!isCopy && output != u"v") {
         return;

@@ -58,13 +58,12 @@ KeyTranslation translateKey(const void* layout, std::uint16_t keyCode, std::uint
                             std::uint32_t modifierKeyState, std::uint32_t keyboardType,
                             std::uint32_t options, std::uint32_t& deadKeyState,
                             std::size_t maxLength) {
-    // The layouts here have no dead keys and only their unmodified output.
+    // The layouts here have no dead keys, and only Command among the modifiers changes a key.
     (void)keyAction;
-    (void)modifierKeyState;
     (void)keyboardType;
     (void)options;
     deadKeyState = 0;
-    return sim::translateLayoutBytes(layout, keyCode, maxLength);
+    return sim::translateLayoutBytes(layout, keyCode, modifierKeyState, maxLength);
 }
 
 }  // namespace platform

@@ -4,13 +4,14 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <optional>
 #include <utility>
 
 namespace platform::sim {
 
 namespace {
 
-constexpr char magic[8] = {'L', 'K', 'S', 'P', 'K', 'L', 'v', '1'};
+constexpr char magic[8] = {'L', 'K', 'S', 'P', 'K', 'L', 'v', '2'};
 constexpr std::size_t entrySize = 10;  // a count and four UTF-16 units
 
 using Keys = std::initializer_list<std::pair<std::uint16_t, std::u16string_view>>;
@@ -56,32 +57,42 @@ constexpr Keys qwertzKeys = {
     {39, u"ä"}, {42, u"#"}, {43, u","}, {47, u"."}, {44, u"-"}, {50, u"<"}, {10, u"^"},
 };
 
-void put(KeyLayout& layout, Keys keys) {
+void put(std::array<std::u16string, 128>& table, Keys keys) {
     for (const auto& [code, output] : keys) {
-        layout.keys[code] = std::u16string(output);
+        table[code] = std::u16string(output);
     }
 }
 
+// The block: the magic, then one entry per key code without modifiers, then one with Command.
 void encode(KeyLayout& layout) {
-    layout.bytes.assign(sizeof magic + 128 * entrySize, 0);
+    layout.bytes.assign(sizeof magic + 2 * 128 * entrySize, 0);
     std::memcpy(layout.bytes.data(), magic, sizeof magic);
-    for (std::size_t code = 0; code < 128; ++code) {
-        std::uint16_t entry[5] = {};
-        const std::u16string& output = layout.keys[code];
-        entry[0] = static_cast<std::uint16_t>(output.size() < 4 ? output.size() : 4);
-        for (std::size_t i = 0; i < entry[0]; ++i) {
-            entry[i + 1] = static_cast<std::uint16_t>(output[i]);
+    std::size_t at = sizeof magic;
+    for (const auto* table : {&layout.keys, &layout.commandKeys}) {
+        for (const std::u16string& output : *table) {
+            std::uint16_t entry[5] = {};
+            entry[0] = static_cast<std::uint16_t>(output.size() < 4 ? output.size() : 4);
+            for (std::size_t i = 0; i < entry[0]; ++i) {
+                entry[i + 1] = static_cast<std::uint16_t>(output[i]);
+            }
+            std::memcpy(layout.bytes.data() + at, entry, entrySize);
+            at += entrySize;
         }
-        std::memcpy(layout.bytes.data() + sizeof magic + code * entrySize, entry, entrySize);
     }
 }
 
-std::shared_ptr<const KeyLayout> makeBuiltin(const char* name, Keys overrides) {
+// `command`: the letters that Command chords type, where they differ from the layout's own.
+std::shared_ptr<const KeyLayout> makeBuiltin(const char* name, Keys overrides,
+                                             std::optional<Keys> command = std::nullopt) {
     KeyLayout layout;
     layout.name = name;
-    put(layout, commonKeys);
-    put(layout, usKeys);
-    put(layout, overrides);
+    put(layout.keys, commonKeys);
+    put(layout.keys, usKeys);
+    put(layout.keys, overrides);
+    layout.commandKeys = layout.keys;
+    if (command) {
+        put(layout.commandKeys, *command);
+    }
     encode(layout);
     return std::make_shared<const KeyLayout>(std::move(layout));
 }
@@ -93,23 +104,23 @@ std::shared_ptr<const KeyLayout> builtinLayout(std::string_view name) {
     static const auto dvorak = makeBuiltin("dvorak", dvorakKeys);
     static const auto azerty = makeBuiltin("azerty", azertyKeys);
     static const auto qwertz = makeBuiltin("qwertz", qwertzKeys);
-    if (name == "us") {
-        return us;
-    }
-    if (name == "dvorak") {
-        return dvorak;
-    }
-    if (name == "azerty") {
-        return azerty;
-    }
-    if (name == "qwertz") {
-        return qwertz;
+    // Dvorak to type, the US keys for Command shortcuts ("Dvorak - QWERTY ⌘").
+    static const auto dvorakQwerty = makeBuiltin("dvorak-qwerty", dvorakKeys, usKeys);
+    for (const auto* layout : {&us, &dvorak, &azerty, &qwertz, &dvorakQwerty}) {
+        if ((*layout)->name == name) {
+            return *layout;
+        }
     }
     return nullptr;
 }
 
 std::shared_ptr<const KeyLayout> customLayout(KeyLayout layout) {
     layout.name.clear();
+    for (std::size_t code = 0; code < layout.keys.size(); ++code) {
+        if (!layout.commandGiven[code]) {
+            layout.commandKeys[code] = layout.keys[code];
+        }
+    }
     encode(layout);
     return std::make_shared<const KeyLayout>(std::move(layout));
 }
@@ -119,15 +130,15 @@ const KeyLayout& usLayout() {
     return *us;
 }
 
-std::u16string_view keyOutput(const KeyLayout& layout, std::uint16_t keyCode) {
+std::u16string_view keyOutput(const KeyLayout& layout, std::uint16_t keyCode, bool command) {
     if (keyCode >= layout.keys.size()) {
         return {};
     }
-    return layout.keys[keyCode];
+    return command ? layout.commandKeys[keyCode] : layout.keys[keyCode];
 }
 
 KeyTranslation translateLayoutBytes(const void* bytes, std::uint16_t keyCode,
-                                    std::size_t maxLength) {
+                                    std::uint32_t modifierKeyState, std::size_t maxLength) {
     constexpr std::int32_t paramErr = -50;
     if (bytes == nullptr || std::memcmp(bytes, magic, sizeof magic) != 0) {
         return {paramErr, {}};
@@ -136,8 +147,10 @@ KeyTranslation translateLayoutBytes(const void* bytes, std::uint16_t keyCode,
     if (keyCode > 127) {
         return translation;
     }
+    const bool command = (modifierKeyState & commandKeyModifierState) != 0;
+    const std::size_t index = (command ? 128 : 0) + keyCode;
     std::uint16_t entry[5] = {};
-    std::memcpy(entry, static_cast<const std::uint8_t*>(bytes) + sizeof magic + keyCode * entrySize,
+    std::memcpy(entry, static_cast<const std::uint8_t*>(bytes) + sizeof magic + index * entrySize,
                 entrySize);
     const std::size_t count = entry[0] < maxLength ? entry[0] : maxLength;
     for (std::size_t i = 0; i < count && i < 4; ++i) {

@@ -5,6 +5,7 @@
 
 #include <signal.h>
 #include <unistd.h>
+#include <vector>
 
 #include "platform/sim/save.h"
 
@@ -60,7 +61,9 @@ void Live::schedule(double delayMs, Task task) {
     if (stopping) {
         return;
     }
-    queue.emplace(Clock::now() + clockOffset(delayMs), task);
+    const Clock::time_point due = Clock::now() + clockOffset(delayMs);
+    task.dueMs = elapsedMs(due);
+    queue.emplace(due, task);
     wake.notify_one();
 }
 
@@ -110,6 +113,30 @@ void Live::settle(std::chrono::milliseconds upTo) {
            Clock::now() < giveUp) {
         ran.wait_for(lock, std::chrono::milliseconds(5));
     }
+}
+
+void Live::carryOutLateReactions() {
+    if (stopping) {
+        return;
+    }
+    std::vector<Task> late;
+    for (auto it = queue.begin(); it != queue.end();) {
+        if (it->second.kind == Task::Kind::timeline) {
+            ++it;  // the timeline keeps its rule: what has not fired is saved as it stands
+        } else {
+            late.push_back(it->second);
+            it = queue.erase(it);
+        }
+    }
+    const double now = elapsedMs();
+    for (const Task& task : late) {
+        lateAtMs = task.dueMs > now ? task.dueMs : now;
+        perform(*this, task);
+    }
+    lateAtMs.reset();
+    // Nothing happens after the answer: the saved file is the desktop's last word.
+    stopping = true;
+    wake.notify_all();
 }
 
 std::string Live::serialize() const {

@@ -25,6 +25,7 @@ struct Task {
     Kind kind = Kind::copy;
     Pid pid = 0;
     std::size_t event = 0;
+    double dueMs = 0;  // set when scheduled
 };
 
 class Live {
@@ -53,6 +54,14 @@ class Live {
     double elapsedMs(Clock::time_point at) const {
         return std::chrono::duration<double, std::milli>(at - startTime).count();
     }
+    /// Lock held: the time records carry; after the helper answered, that of the late reaction.
+    double recordMs() const { return lateAtMs ? *lateAtMs : elapsedMs(); }
+    /// Lock held: whether the work being done is a reaction carried out after the helper answered.
+    bool afterExit() const { return lateAtMs.has_value(); }
+
+    /// The change count the helper's last clearContents returned: the helper owns the pasteboard
+    /// while the count still is this, and its writes are refused once somebody else took it.
+    std::optional<std::int64_t> helperOwnership;
 
     /// Lock held: runs the task on the desktop's thread after the delay.
     void schedule(double delayMs, Task task);
@@ -61,6 +70,10 @@ class Live {
 
     /// Waits, lock not held, until no work is due within `upTo`.
     void settle(std::chrono::milliseconds upTo);
+
+    /// Lock held, once, as the helper answers: the reactions still due are carried out in due
+    /// order, as though time ran on after the process had gone; then the desktop stands still.
+    void carryOutLateReactions();
 
     /// Lock held: the desktop in its file format, with "lastRun".
     std::string serialize() const;
@@ -75,6 +88,7 @@ class Live {
     bool started = false;
     bool stopping = false;
     std::thread thread;
+    std::optional<double> lateAtMs;
 };
 
 /// A time in milliseconds on the clock, for delays that may be absurdly large.

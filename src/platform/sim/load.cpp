@@ -164,35 +164,17 @@ LayoutSlot Loader::readLayout() {
         const std::string name(cursor.readString());
         auto layout = builtinLayout(name);
         if (!layout) {
-            fail("unknown layout " + quoted(name) + " (us, dvorak, azerty, qwertz)");
+            fail("unknown layout " + quoted(name) + " (us, dvorak, azerty, qwertz, dvorak-qwerty)");
         }
         return {LayoutSlot::Kind::layout, std::move(layout)};
     }
     KeyLayout layout;
-    enum class Key { keys };
-    static constexpr Names<1> names = {"keys"};
-    const auto seen = readMembers<Key>("a layout name, a key map or null", names, [&](Key) {
-        eachMember("an object of key codes", [&](std::string_view code) {
-            std::int64_t value = -1;
-            if (!code.empty() && code.size() <= 3 &&
-                code.find_first_not_of("0123456789") == std::string_view::npos) {
-                value = std::stoll(std::string(code));
-            }
-            if (value < 0 || value > 127) {
-                fail("key code " + quoted(code) + " is not 0 to 127");
-            }
-            const auto index = static_cast<std::size_t>(value);
-            if (layout.given[index]) {
-                fail("key code " + quoted(code) + " is given twice");
-            }
-            Step inner(*this, code);
-            std::u16string output = text::toUtf16(readString());
-            if (output.size() > 4) {
-                fail("a key types at most 4 UTF-16 units");
-            }
-            layout.keys[index] = std::move(output);
-            layout.given.set(index);
-        });
+    enum class Key { keys, commandKeys };
+    static constexpr Names<2> names = {"keys", "commandKeys"};
+    const auto seen = readMembers<Key>("a layout name, a key map or null", names, [&](Key key) {
+        const bool command = key == Key::commandKeys;
+        readKeyMap(command ? layout.commandKeys : layout.keys,
+                   command ? layout.commandGiven : layout.given);
     });
     if (!seen.has(Key::keys)) {
         fail("a custom layout needs \"keys\"");
@@ -200,14 +182,47 @@ LayoutSlot Loader::readLayout() {
     return {LayoutSlot::Kind::layout, customLayout(std::move(layout))};
 }
 
+void Loader::readKeyMap(std::array<std::u16string, 128>& keys, std::bitset<128>& given) {
+    eachMember("an object of key codes", [&](std::string_view code) {
+        std::int64_t value = -1;
+        if (!code.empty() && code.size() <= 3 &&
+            code.find_first_not_of("0123456789") == std::string_view::npos) {
+            value = std::stoll(std::string(code));
+        }
+        if (value < 0 || value > 127) {
+            fail("key code " + quoted(code) + " is not 0 to 127");
+        }
+        const auto index = static_cast<std::size_t>(value);
+        if (given[index]) {
+            fail("key code " + quoted(code) + " is given twice");
+        }
+        Step inner(*this, code);
+        std::u16string output = text::toUtf16(readString());
+        if (output.size() > 4) {
+            fail("a key types at most 4 UTF-16 units");
+        }
+        keys[index] = std::move(output);
+        given.set(index);
+    });
+}
+
 void Loader::readPasteboard() {
-    enum class Key { changeCount, items };
-    static constexpr Names<2> names = {"changeCount", "items"};
+    enum class Key { changeCount, items, readLatencyMs, writeLatencyMs };
+    static constexpr Names<4> names = {"changeCount", "items", "readLatencyMs", "writeLatencyMs"};
     readMembers<Key>("an object", names, [&](Key key) {
-        if (key == Key::changeCount) {
-            desktop.changeCount = readInteger();
-        } else {
-            desktop.pasteboard = readItems();
+        switch (key) {
+            case Key::changeCount:
+                desktop.changeCount = readInteger();
+                return;
+            case Key::items:
+                desktop.pasteboard = readItems();
+                return;
+            case Key::readLatencyMs:
+                desktop.pasteboardReadLatencyMs = readMs();
+                return;
+            case Key::writeLatencyMs:
+                desktop.pasteboardWriteLatencyMs = readMs();
+                return;
         }
     });
 }

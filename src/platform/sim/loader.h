@@ -207,6 +207,7 @@ class Loader {
     void readFocusedApplication();
     void readLayouts();
     LayoutSlot readLayout();
+    void readKeyMap(std::array<std::u16string, 128>& keys, std::bitset<128>& given);
     void readPasteboard();
     std::vector<PasteboardItemData> readItems();
     PasteboardItemData readItem();

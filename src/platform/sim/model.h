@@ -98,12 +98,15 @@ struct PasteboardEntry {
 };
 using PasteboardItemData = std::vector<PasteboardEntry>;
 
-/// A keyboard layout: the unmodified output of the key codes 0 to 127, and the byte block that
-/// the key-translation call reads.
+/// A keyboard layout: the output of the key codes 0 to 127 without modifiers and with Command
+/// held, and the byte block that the key-translation call reads.
 struct KeyLayout {
     std::string name;  // a built-in layout's name; empty for a custom map
     std::array<std::u16string, 128> keys;
     std::bitset<128> given;  // custom maps: the key codes the file named
+    // With Command held; where a custom map names no key, the key types what `keys` says.
+    std::array<std::u16string, 128> commandKeys;
+    std::bitset<128> commandGiven;
     std::vector<std::uint8_t> bytes;
 };
 
@@ -190,6 +193,8 @@ struct Desktop {
     LayoutSlot asciiCapableLayout;
     std::int64_t changeCount = 0;
     std::vector<PasteboardItemData> pasteboard;
+    double pasteboardReadLatencyMs = 0;   // how long each of the helper's reads of data takes
+    double pasteboardWriteLatencyMs = 0;  // how long each of the helper's writes takes to land
     std::vector<App> apps;
     std::unordered_map<Pid, std::size_t> appIndex;
     std::vector<TimelineEvent> timeline;

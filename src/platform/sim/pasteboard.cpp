@@ -1,6 +1,11 @@
 // The general pasteboard on the simulated desktop. Items it lists stand for the contents at that
-// change count, as on macOS: once somebody writes the pasteboard they yield nothing.
+// change count, as on macOS: once somebody writes the pasteboard they yield nothing. The helper's
+// reads of data and its writes take the desktop's latencies, and its writes are refused once
+// somebody else has cleared the pasteboard after the helper did, as AppKit refuses a writer that
+// lost ownership.
 #include "platform/pasteboard.h"
+
+#include <thread>
 
 #include "platform/sim/board.h"
 #include "platform/sim/handles.h"
@@ -32,6 +37,31 @@ auto withItemData(const PasteboardItem& item, const char* op, Body body) {
     }
     std::lock_guard itemLock(item.object->mutex);
     return body(&item.object->entries);
+}
+
+// The helper's reads of data wait for the owner to hand it over: the read latency, slept with no
+// lock held.
+void awaitData(Live& live) {
+    double latencyMs = 0;
+    {
+        std::lock_guard lock(live.mutex);
+        latencyMs = live.desktop.pasteboardReadLatencyMs;
+    }
+    if (latencyMs > 0) {
+        std::this_thread::sleep_for(sim::clockOffset(latencyMs));
+    }
+}
+
+// The helper's write, after the write latency (slept with the lock free); false when the
+// pasteboard is no longer the helper's, and then nothing is written. Returns with the lock held.
+bool ownWrite(Live& live, std::unique_lock<std::mutex>& lock) {
+    const double latencyMs = live.desktop.pasteboardWriteLatencyMs;
+    if (latencyMs > 0) {
+        lock.unlock();
+        std::this_thread::sleep_for(sim::clockOffset(latencyMs));
+        lock.lock();
+    }
+    return !live.helperOwnership || *live.helperOwnership == live.desktop.changeCount;
 }
 
 }  // namespace
@@ -83,6 +113,7 @@ std::optional<Bytes> dataForType(const PasteboardItem& item, const std::string& 
     if (!item.object) {
         return std::nullopt;
     }
+    awaitData(*sim::acquire());
     return withItemData(item, "dataForType",
                         [&](const sim::PasteboardItemData* data) -> std::optional<Bytes> {
                             if (data) {
@@ -113,6 +144,7 @@ std::int64_t clearContents(const Pasteboard& pasteboard) {
     const auto live = sim::acquire();
     std::lock_guard lock(live->mutex);
     const std::int64_t count = sim::clearBoard(*live, By::helper);
+    live->helperOwnership = count;
     live->helperDid(sim::Trigger::pasteboardWrite);
     return count;
 }
@@ -142,7 +174,8 @@ bool writeObjects(const Pasteboard& pasteboard, const std::vector<PasteboardItem
         return false;
     }
     const auto live = sim::acquire();
-    std::lock_guard lock(live->mutex);
+    std::unique_lock lock(live->mutex);
+    const bool owned = ownWrite(*live, lock);
     std::vector<sim::PasteboardItemData> written;
     written.reserve(items.size());
     for (const auto& item : items) {
@@ -157,6 +190,10 @@ bool writeObjects(const Pasteboard& pasteboard, const std::vector<PasteboardItem
             written.push_back(item.object->entries);
         }
     }
+    if (!owned) {
+        sim::logRefusedWrite(*live, "writeObjects", written);
+        return false;
+    }
     sim::writeBoard(*live, std::move(written), By::helper);
     live->helperDid(sim::Trigger::pasteboardWrite);
     return true;
@@ -167,7 +204,11 @@ bool setString(const Pasteboard& pasteboard, const std::string& text, const std:
         return false;
     }
     const auto live = sim::acquire();
-    std::lock_guard lock(live->mutex);
+    std::unique_lock lock(live->mutex);
+    if (!ownWrite(*live, lock)) {
+        sim::logRefusedWrite(*live, "setString", {{{type, std::nullopt}}});
+        return false;
+    }
     sim::setBoardString(*live, text, type, By::helper);
     live->helperDid(sim::Trigger::pasteboardWrite);
     return true;
@@ -178,6 +219,7 @@ std::optional<std::string> stringForType(const Pasteboard& pasteboard, const std
         return std::nullopt;
     }
     const auto live = sim::acquire();
+    awaitData(*live);
     std::lock_guard lock(live->mutex);
     return sim::boardString(*live, type, By::helper);
 }

@@ -119,17 +119,24 @@ bool timeline(Live& live, std::size_t index) {
         event.action);
 }
 
+void record(Live& live, const Task& task, ReactionKind kind) {
+    live.log.reactions.push_back({task.pid, kind, task.dueMs, live.afterExit()});
+}
+
 }  // namespace
 
 bool perform(Live& live, const Task& task) {
     switch (task.kind) {
         case Task::Kind::copy:
+            record(live, task, ReactionKind::copy);
             copy(live, task.pid);
             return false;
         case Task::Kind::paste:
+            record(live, task, ReactionKind::paste);
             paste(live, task.pid);
             return false;
         case Task::Kind::activation:
+            record(live, task, ReactionKind::activation);
             if (liveApp(live, task.pid)) {
                 bringToFront(live.desktop, task.pid);
             }

@@ -1,8 +1,10 @@
 // The record of one run that the saved desktop carries as "lastRun": what the helper asked of
-// the other applications, the keys it posted, its activations and every pasteboard operation.
+// the other applications, the keys it posted, its activations, every pasteboard operation and
+// the applications' reactions.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +45,20 @@ struct PasteboardRecord {
     const char* op = "";  // the selector's name; always a literal
     By by = By::helper;
     double atMs = 0;
+    bool afterExit = false;  // done by a reaction carried out after the helper answered
+    bool refused = false;    // a write of the helper's that the pasteboard turned down
+    // Writes only: for each item written, its type names in order.
+    std::optional<std::vector<std::vector<std::string>>> types;
+};
+
+enum class ReactionKind : std::uint8_t { copy, paste, activation };
+
+/// An application's answer to the helper (a copy, a paste, coming to the front), as carried out.
+struct ReactionRecord {
+    Pid pid = 0;
+    ReactionKind kind = ReactionKind::copy;
+    double dueMs = 0;
+    bool afterExit = false;
 };
 
 struct RunLog {
@@ -50,6 +66,7 @@ struct RunLog {
     std::vector<ActivationRecord> activations;
     std::vector<CallRecord> calls;
     std::vector<PasteboardRecord> pasteboard;
+    std::vector<ReactionRecord> reactions;
 };
 
 const char* errorName(AXError error);

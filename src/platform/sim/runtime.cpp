@@ -128,6 +128,7 @@ void saveCurrentDesktop() {
     std::string text;
     {
         std::lock_guard lock(live->mutex);
+        live->carryOutLateReactions();
         text = live->serialize();
     }
     writeFileAtomically(live->path, text);

@@ -20,7 +20,8 @@ std::optional<std::string> installDesktop(const std::string& text);
 /// Stops and drops the current desktop; the next call loads from the environment again.
 void resetDesktop();
 
-/// Saves the current desktop to its file, if it was loaded from one.
+/// Saves the current desktop to its file, if it was loaded from one, after carrying out the
+/// reactions still due: the run is over.
 void saveCurrentDesktop();
 
 }  // namespace platform::sim

@@ -59,6 +59,18 @@ const char* opName(CallOp op) {
     return "copy";
 }
 
+const char* reactionName(ReactionKind kind) {
+    switch (kind) {
+        case ReactionKind::copy:
+            return "copy";
+        case ReactionKind::paste:
+            return "paste";
+        case ReactionKind::activation:
+            return "activation";
+    }
+    return "copy";
+}
+
 const char* byName(By by) {
     switch (by) {
         case By::helper:
@@ -91,6 +103,14 @@ class Saver {
         w.integer(desktop.changeCount);
         w.key("items");
         items(desktop.pasteboard);
+        if (desktop.pasteboardReadLatencyMs > 0) {
+            w.key("readLatencyMs");
+            w.quantity(desktop.pasteboardReadLatencyMs);
+        }
+        if (desktop.pasteboardWriteLatencyMs > 0) {
+            w.key("writeLatencyMs");
+            w.quantity(desktop.pasteboardWriteLatencyMs);
+        }
         w.endObject();
         w.key("apps");
         w.beginArray();
@@ -166,14 +186,22 @@ class Saver {
         }
         w.beginObject();
         w.key("keys");
-        w.beginObject();
-        for (std::size_t code = 0; code < slot.layout->keys.size(); ++code) {
-            if (slot.layout->given[code]) {
-                w.key(std::to_string(code));
-                w.string(text::fromUtf16(slot.layout->keys[code]));
-            }
+        keyMap(slot.layout->keys, slot.layout->given);
+        if (slot.layout->commandGiven.any()) {
+            w.key("commandKeys");
+            keyMap(slot.layout->commandKeys, slot.layout->commandGiven);
         }
         w.endObject();
+    }
+
+    void keyMap(const std::array<std::u16string, 128>& keys, const std::bitset<128>& given) {
+        w.beginObject();
+        for (std::size_t code = 0; code < keys.size(); ++code) {
+            if (given[code]) {
+                w.key(std::to_string(code));
+                w.string(text::fromUtf16(keys[code]));
+            }
+        }
         w.endObject();
     }
 
@@ -538,6 +566,41 @@ class Saver {
             w.string(byName(operation.by));
             w.key("atMs");
             w.millis(operation.atMs);
+            if (operation.types) {
+                w.key("types");
+                w.beginArray();
+                for (const auto& item : *operation.types) {
+                    w.beginArray();
+                    for (const auto& type : item) {
+                        w.string(type);
+                    }
+                    w.endArray();
+                }
+                w.endArray();
+            }
+            if (operation.refused) {
+                w.key("refused");
+                w.boolean(true);
+            }
+            if (operation.afterExit) {
+                w.key("afterExit");
+                w.boolean(true);
+            }
+            w.endObject();
+        }
+        w.endArray();
+        w.key("reactions");
+        w.beginArray();
+        for (const auto& reaction : log.reactions) {
+            w.beginObject();
+            w.key("pid");
+            w.integer(reaction.pid);
+            w.key("kind");
+            w.string(reactionName(reaction.kind));
+            w.key("dueMs");
+            w.millis(reaction.dueMs);
+            w.key("afterExit");
+            w.boolean(reaction.afterExit);
             w.endObject();
         }
         w.endArray();

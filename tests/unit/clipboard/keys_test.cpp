@@ -20,8 +20,9 @@ TEST_F(ClipboardKeys, FindsTheKeyThatTypesTheLetterOnEachLayout) {
         std::uint16_t c;
         std::uint16_t v;
     };
-    for (const Case& c :
-         {Case{"us", 8, 9}, Case{"dvorak", 34, 47}, Case{"azerty", 8, 9}, Case{"qwertz", 8, 9}}) {
+    // A layout whose shortcuts stay on the US keys is asked for the key of the Command chord.
+    for (const Case& c : {Case{"us", 8, 9}, Case{"dvorak", 34, 47}, Case{"azerty", 8, 9},
+                          Case{"qwertz", 8, 9}, Case{"dvorak-qwerty", 8, 9}}) {
         useLayouts({{"current", c.layout}, {"asciiCapable", "us"}});
         EXPECT_EQ(clipboard::keyCode("c", 99), c.c) << c.layout;
         EXPECT_EQ(clipboard::keyCode("v", 99), c.v) << c.layout;
@@ -41,6 +42,12 @@ TEST_F(ClipboardKeys, FallsBackToTheAsciiCapableLayoutThenToTheFallback) {
     platform::sim::reset();
     use({{"layouts", nullptr}, {"apps", json::array()}});
     EXPECT_EQ(clipboard::keyCode("v", 9), 9);
+}
+
+TEST_F(ClipboardKeys, CommandKeysOfACustomLayoutDecide) {
+    useLayouts({{"current", {{"keys", {{"9", "k"}, {"47", "v"}}}, {"commandKeys", {{"47", "."}}}}},
+                {"asciiCapable", "us"}});
+    EXPECT_EQ(clipboard::keyCode("v", 99), 9);  // from the ASCII-capable layout: 47 is Command-.
 }
 
 TEST_F(ClipboardKeys, OnlyASingleUnitMatchesAndTheLowerKeyWins) {

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "clipboard/keys.h"
 #include "clipboard/snapshot.h"
+#include "frame/reply.h"
 #include "unit/sim/sim_support.h"
 
 namespace {
@@ -29,7 +31,14 @@ json desktop(const json& copy, const json& layouts = {{"current", "us"}}) {
                   {{"focused", "f"}, {"copy", copy}})}}};
 }
 
-class ClipboardProbe : public simtest::SimTest {};
+class ClipboardProbe : public simtest::SimTest {
+  protected:
+    // A probe that saw no copy leaves its snapshot parked for the reply.
+    void TearDown() override {
+        clipboard::pendingRestore.reset();
+        SimTest::TearDown();
+    }
+};
 
 TEST_F(ClipboardProbe, CopiedSelectionIsReadAndTheUserItemsComeBack) {
     use(desktop({{"delayMs", 20}}));
@@ -76,6 +85,63 @@ TEST_F(ClipboardProbe, NonTextCopyChangesWithoutText) {
     EXPECT_FALSE(probe.text);
     EXPECT_TRUE(probe.restored);
     EXPECT_EQ(platform::sim::state()["pasteboard"]["items"], userItems);
+}
+
+// What the reply or the watchdog does with the snapshot a probe left parked.
+std::optional<bool> restoreParked(bool waitForCopy) {
+    return frame::guarded(
+        [&] { return clipboard::restoreParked(platform::generalPasteboard(), waitForCopy); });
+}
+
+TEST_F(ClipboardProbe, CopyAfterTheTimeOutIsStillUndoneFromTheParkedSnapshot) {
+    use(desktop({{"delayMs", 80}}));
+    const clipboard::Probe probe = clipboard::Probe::run(10);
+    EXPECT_FALSE(probe.changed);
+    ASSERT_TRUE(clipboard::pendingRestore);
+    EXPECT_EQ(restoreParked(false), std::nullopt);  // the copy is not there yet
+    platform::sim::settle(std::chrono::seconds(1));
+    EXPECT_EQ(platform::sim::state()["pasteboard"]["changeCount"], 4);
+    EXPECT_EQ(restoreParked(false), true);
+    EXPECT_EQ(platform::sim::state()["pasteboard"]["items"], userItems);
+}
+
+TEST_F(ClipboardProbe, GivingUpWaitsOutTheCopysWindowButNoLonger) {
+    use(desktop({{"delayMs", 60}}));
+    const auto pasteboard = platform::generalPasteboard();
+    const auto start = std::chrono::steady_clock::now();
+    clipboard::pendingRestore = clipboard::PendingRestore{clipboard::takeSnapshot(pasteboard),
+                                                          platform::changeCount(pasteboard),
+                                                          start + std::chrono::milliseconds(2000)};
+    clipboard::postCommand(8);
+    EXPECT_EQ(restoreParked(true), true);  // waited for the copy, which came at 60 ms
+    EXPECT_LT(simtest::elapsedMs(start), 1500);
+    EXPECT_EQ(platform::sim::state()["pasteboard"]["items"], userItems);
+
+    // No copy at all: the wait ends with the window, and there is nothing to give back.
+    use(desktop(nullptr));
+    const auto again = std::chrono::steady_clock::now();
+    clipboard::pendingRestore = clipboard::PendingRestore{clipboard::takeSnapshot(pasteboard),
+                                                          platform::changeCount(pasteboard),
+                                                          again + std::chrono::milliseconds(50)};
+    clipboard::postCommand(8);
+    EXPECT_EQ(restoreParked(true), std::nullopt);
+    EXPECT_GE(simtest::elapsedMs(again), 45);
+    EXPECT_EQ(platform::sim::state()["pasteboard"]["changeCount"], 3);
+}
+
+TEST_F(ClipboardProbe, OnlyTheCopysOwnStepOfTheCountIsUndone) {
+    use(desktop({{"delayMs", 0}}));
+    const auto pasteboard = platform::generalPasteboard();
+    clipboard::pendingRestore = clipboard::PendingRestore{clipboard::takeSnapshot(pasteboard),
+                                                          platform::changeCount(pasteboard),
+                                                          std::chrono::steady_clock::now()};
+    clipboard::postCommand(8);
+    platform::sim::settle(std::chrono::seconds(1));
+    // After the copy, somebody else writes: theirs is the newer content and stays.
+    platform::clearContents(pasteboard);
+    platform::setString(pasteboard, "theirs", platform::plainTextType);
+    EXPECT_EQ(restoreParked(true), false);
+    EXPECT_EQ(platform::stringForType(pasteboard, platform::plainTextType), "theirs");
 }
 
 TEST(ClipboardProbeJson, HasExactlyTheThreeFlags) {

@@ -21,13 +21,14 @@ void command(std::uint16_t keyCode, std::uint64_t flags = platform::eventFlagMas
 }
 
 std::u16string translate(const platform::InputSource& source, std::uint16_t keyCode,
-                         std::size_t maxLength = 4) {
+                         std::size_t maxLength = 4, std::uint32_t modifiers = 0) {
     const auto data = platform::unicodeKeyLayoutData(source);
     EXPECT_TRUE(data.has_value());
     const void* bytes = data ? platform::bytePointer(*data) : nullptr;
     std::uint32_t deadKeys = 0;
-    const auto result = platform::translateKey(bytes, keyCode, platform::keyActionDisplay, 0,
-                                               platform::keyboardType(), 0, deadKeys, maxLength);
+    const auto result =
+        platform::translateKey(bytes, keyCode, platform::keyActionDisplay, modifiers,
+                               platform::keyboardType(), 0, deadKeys, maxLength);
     EXPECT_EQ(result.status, 0);
     return std::u16string(result.units.begin(), result.units.end());
 }
@@ -105,6 +106,36 @@ TEST_F(SimLayouts, CustomMapsAndMissingLayoutData) {
               0);
 }
 
+std::u16string withCommand(const platform::InputSource& source, std::uint16_t keyCode) {
+    return translate(source, keyCode, 4, platform::commandKeyModifierState);
+}
+
+TEST_F(SimLayouts, CommandKeysAnswerOnlyWithTheCommandState) {
+    use({{"layouts", {{"current", "dvorak-qwerty"}, {"asciiCapable", "dvorak"}}},
+         {"apps", json::array()}});
+    const auto both = *platform::copyCurrentKeyboardLayoutInputSource();
+    EXPECT_EQ(keyFor(both, u'v'), 47);  // Dvorak to type
+    EXPECT_EQ(translate(both, 9), u"k");
+    EXPECT_EQ(withCommand(both, 9), u"v");  // the US keys for shortcuts
+    EXPECT_EQ(withCommand(both, 8), u"c");
+    EXPECT_EQ(withCommand(both, 47), u".");
+    EXPECT_EQ(withCommand(both, 36), u"\r");
+    // Without Command keys of its own a layout answers the same either way.
+    const auto dvorak = *platform::copyCurrentASCIICapableKeyboardLayoutInputSource();
+    for (const std::uint16_t code : {8, 9, 34, 47}) {
+        EXPECT_EQ(withCommand(dvorak, code), translate(dvorak, code)) << code;
+    }
+
+    // A custom map's Command keys stand where given; elsewhere the key types what "keys" says.
+    const json custom = {{"keys", {{"9", "k"}, {"47", "v"}}}, {"commandKeys", {{"9", "v"}}}};
+    use({{"layouts", {{"current", custom}}}, {"apps", json::array()}});
+    const auto current = *platform::copyCurrentKeyboardLayoutInputSource();
+    EXPECT_EQ(translate(current, 9), u"k");
+    EXPECT_EQ(withCommand(current, 9), u"v");
+    EXPECT_EQ(withCommand(current, 47), u"v");
+    EXPECT_EQ(platform::sim::state()["layouts"]["current"], custom);
+}
+
 json editor(json copy, json paste, json fieldExtra = json::object()) {
     json attributes = {{"AXRole", "AXTextArea"},
                        {"AXValue", "one two three"},
@@ -156,6 +187,24 @@ TEST_F(SimCopy, DvorakCopiesOnlyOnTheKeyThatTypesC) {
         appCleared = appCleared || (op["op"] == "clearContents" && op["by"] == "app");
     }
     EXPECT_TRUE(appCleared);
+}
+
+TEST_F(SimCopy, CommandChordsAreReadThroughTheCommandKeys) {
+    use(desktopWith(editor({{"delayMs", 0}, {"text", "copied"}}, {{"delayMs", 0}}),
+                    {{"layouts", {{"current", "dvorak-qwerty"}}}}));
+    command(47);  // types "v", but Command-period
+    command(34);  // types "c", but Command-i
+    platform::sim::settle(1s);
+    EXPECT_EQ(count(), 5);
+    EXPECT_EQ(text(platform::copyAttributeValue(at(10, "field"), "AXValue")), "one two three");
+    command(9);
+    platform::sim::settle(1s);
+    EXPECT_EQ(text(platform::copyAttributeValue(at(10, "field"), "AXValue")),
+              "one user text three");
+    command(8);
+    platform::sim::settle(1s);
+    EXPECT_EQ(plainText(), "copied");
+    EXPECT_EQ(platform::sim::state()["layouts"]["current"], "dvorak-qwerty");
 }
 
 TEST_F(SimCopy, WithoutLayoutDataAppsReadKeysAsUs) {

@@ -111,5 +111,50 @@ TEST_F(SimPasteboard, SomebodyElsesWriteAfterTheHelpersIsVisible) {
                                               "changeCount/helper", "stringForType/helper"}));
 }
 
+TEST_F(SimPasteboard, WritesRecordTheTypesOfEveryItem) {
+    platform::clearContents(board);
+    platform::setString(board, "x", platform::plainTextType);
+    const auto item = platform::newPasteboardItem();
+    platform::setData(item, bytes("x"), platform::plainTextType);
+    platform::setData(item, {}, "org.nspasteboard.TransientType");
+    platform::writeObjects(board, {item, platform::newPasteboardItem()});
+    const json log = platform::sim::state()["lastRun"]["pasteboard"];
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_FALSE(log[0].contains("types"));
+    EXPECT_EQ(log[1]["types"], json({{platform::plainTextType}}));
+    EXPECT_EQ(log[2]["types"],
+              json({{platform::plainTextType, "org.nspasteboard.TransientType"}, json::array()}));
+}
+
+TEST_F(SimPasteboard, HelperWritesAreRefusedOnceSomebodyElseTookThePasteboard) {
+    // The helper's writes take 100 ms to land; somebody else writes right after its clear.
+    const json theirs = {{{{"type", "public.rtf"}, {"text", "{\\rtf1}"}}}};
+    json d = desktop();
+    d["pasteboard"]["writeLatencyMs"] = 100;
+    d["timeline"] = {
+        {{"after", "pasteboardWrite"}, {"delayMs", 0}, {"pasteboard", {{"items", theirs}}}}};
+    use(d);
+    const std::int64_t ours = platform::clearContents(board);
+    EXPECT_FALSE(platform::setString(board, "ours", platform::plainTextType));
+    const auto item = platform::newPasteboardItem();
+    platform::setData(item, bytes("ours"), platform::plainTextType);
+    EXPECT_FALSE(platform::writeObjects(board, {item}));
+    EXPECT_EQ(platform::changeCount(board), ours + 1);
+    json state = platform::sim::state();
+    EXPECT_EQ(state["pasteboard"]["items"], theirs);
+    EXPECT_EQ(state["pasteboard"]["writeLatencyMs"], 100);
+    json refused = json::array();
+    for (const auto& op : state["lastRun"]["pasteboard"]) {
+        if (op.value("refused", false)) {
+            refused.push_back(op["op"]);
+        }
+    }
+    EXPECT_EQ(refused, json({"setString", "writeObjects"}));
+    // Once the helper clears again, the pasteboard is its own and its writes land.
+    platform::clearContents(board);
+    EXPECT_TRUE(platform::writeObjects(board, {item}));
+    EXPECT_EQ(platform::stringForType(board, platform::plainTextType), "ours");
+}
+
 }  // namespace
 }  // namespace simtest

@@ -204,7 +204,7 @@ TEST_F(SimLoad, RefusedDesktopsNameThePlaceAndTheProblem) {
         {R"({"apps": [{"pid": 1, "root": {"id": "r", "attributes": {"AXValue": [{"error": "noValue"}]}}}]})",
          "apps[0].root.attributes.AXValue[0].error: an error value cannot stand inside a list"},
         {R"({"layouts": {"current": "colemak"}})",
-         "layouts.current: unknown layout \"colemak\" (us, dvorak, azerty, qwertz)"},
+         "layouts.current: unknown layout \"colemak\" (us, dvorak, azerty, qwertz, dvorak-qwerty)"},
         {R"({"layouts": {"current": {"keys": {"128": "x"}}}})",
          "layouts.current.keys: key code \"128\" is not 0 to 127"},
         {R"({"pasteboard": {"items": [[{"type": "t", "base64": "***"}]]}})",
