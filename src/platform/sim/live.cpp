@@ -58,7 +58,7 @@ void Live::stop() {
 }
 
 void Live::schedule(double delayMs, Task task) {
-    if (stopping) {
+    if (stopping || frozen) {
         return;
     }
     const Clock::time_point due = Clock::now() + clockOffset(delayMs);
@@ -84,7 +84,7 @@ void Live::helperDid(Trigger trigger) {
 void Live::run() {
     std::unique_lock lock(mutex);
     while (!stopping) {
-        if (queue.empty()) {
+        if (queue.empty() || frozen) {
             wake.wait(lock);
             continue;
         }
@@ -109,14 +109,14 @@ void Live::settle(std::chrono::milliseconds upTo) {
     std::unique_lock lock(mutex);
     // A bound of its own, so that a test cannot hang here whatever the desktop does.
     const auto giveUp = Clock::now() + 2 * upTo + std::chrono::seconds(10);
-    while (!stopping && started && !queue.empty() && queue.begin()->first <= Clock::now() + upTo &&
-           Clock::now() < giveUp) {
+    while (!stopping && !frozen && started && !queue.empty() &&
+           queue.begin()->first <= Clock::now() + upTo && Clock::now() < giveUp) {
         ran.wait_for(lock, std::chrono::milliseconds(5));
     }
 }
 
 void Live::carryOutLateReactions() {
-    if (stopping) {
+    if (stopping || frozen) {
         return;
     }
     std::vector<Task> late;
@@ -134,9 +134,9 @@ void Live::carryOutLateReactions() {
         perform(*this, task);
     }
     lateAtMs.reset();
-    // Nothing happens after the answer: the saved file is the desktop's last word.
-    stopping = true;
-    wake.notify_all();
+    // Nothing happens after the answer: the saved file is the desktop's last word. The thread
+    // stays, asleep, until the process ends (a thread that ended unjoined would be a leak).
+    frozen = true;
 }
 
 std::string Live::serialize() const {

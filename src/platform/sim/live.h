@@ -87,6 +87,7 @@ class Live {
     std::array<bool, triggerCount> triggered{};
     bool started = false;
     bool stopping = false;
+    bool frozen = false;  // the run is over: nothing more is done
     std::thread thread;
     std::optional<double> lateAtMs;
 };
