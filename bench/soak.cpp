@@ -128,7 +128,7 @@ bool holdsHelperText(const json& items) {
     return false;
 }
 
-Outcome judge(bool capture, const harness::Run& run, const json& saved) {
+Outcome judge(bool capture, std::int64_t probeMs, const harness::Run& run, const json& saved) {
     Outcome outcome;
     outcome.notOneLine =
         run.lines() != 1 || run.reply().is_null() || run.status != 0 || !run.err.empty();
@@ -137,15 +137,19 @@ Outcome judge(bool capture, const harness::Run& run, const json& saved) {
     for (const json& paste : afterrun::reactions(saved, "paste")) {
         outcome.latePaste = outcome.latePaste || paste["afterExit"] == true;
     }
-    // A copy after the helper's last pasteboard operation came too late for it, whether the
-    // desktop carried it out after the process ended or just before.
+    // A copy that came later than probeTimeoutMs after Command-C, and after the helper's last
+    // pasteboard operation, came too late for it, whether the desktop carried it out after the
+    // process ended or just before.
+    const json keys = saved["lastRun"]["events"];
     const json& operations = saved["lastRun"]["pasteboard"];
+    const double window =
+        keys.empty() ? 0 : keys[0]["atMs"].get<double>() + static_cast<double>(probeMs);
     for (auto it = operations.rbegin(); it != operations.rend() && (*it)["by"] != "helper"; ++it) {
         outcome.lateCopy =
-            outcome.lateCopy || ((*it)["by"] == "app" && (*it)["op"] == "clearContents");
+            outcome.lateCopy || ((*it)["by"] == "app" && (*it)["op"] == "clearContents" &&
+                                 (*it)["atMs"].get<double>() >= window);
     }
     const json foreign = afterrun::records(saved, "clearContents", "timeline");
-    const json keys = saved["lastRun"]["events"];
     if (capture && !foreign.empty() && !keys.empty()) {
         const double commandC = keys[0]["atMs"].get<double>();
         const double copied = firstAt(afterrun::records(saved, "clearContents", "app"), 1e300);
@@ -218,7 +222,13 @@ void soak(int index, std::uint64_t seed, Tally& tally) {
     const json request = requestFor(dice, forCapture);
     harness::Desktop desktop(desktopFile);
     const harness::Run run = desktop.run(forCapture ? "capture" : "insert", request);
-    const Outcome outcome = judge(forCapture, run, desktop.read());
+    Outcome outcome;
+    try {
+        outcome = judge(forCapture, request.value("probeTimeoutMs", 0), run, desktop.read());
+    } catch (const json::exception& error) {
+        outcome.notOneLine = true;  // a saved desktop the soak cannot read is a broken run too
+        std::fprintf(stderr, "run %d: %s\n", index, error.what());
+    }
     tally.add(forCapture, outcome,
               "run " + std::to_string(index) + ": " + run.out.substr(0, 120) + " request " +
                   request.dump() + " desktop " + desktopFile.dump());
