@@ -43,8 +43,18 @@ bool restore(const PasteboardSnapshot& snapshot, const platform::Pasteboard& to,
         }
         fresh.push_back(std::move(item));
     }
-    if (!fresh.empty()) {
-        platform::writeObjects(to, fresh);
+    if (!fresh.empty() && !platform::writeObjects(to, fresh)) {
+        // AppKit may refuse a whole write for one item that carries no type; the user's other
+        // items must still come back, in their order.
+        std::vector<platform::PasteboardItem> typed;
+        for (std::size_t i = 0; i < fresh.size(); ++i) {
+            if (!snapshot.items[i].empty()) {
+                typed.push_back(fresh[i]);
+            }
+        }
+        if (!typed.empty() && typed.size() < fresh.size()) {
+            platform::writeObjects(to, typed);
+        }
     }
     return true;
 }

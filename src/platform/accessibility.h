@@ -85,10 +85,12 @@ struct PidRead {
 // AXIsProcessTrusted: whether this process may use the accessibility interface.
 bool isProcessTrusted();
 
-// AXUIElementCreateApplication: a new handle for the application's top element (default time-out).
+// AXUIElementCreateApplication: a new handle for the application's top element (default
+// time-out); an empty handle, on which every call fails, when the system could not make one.
 Element createApplication(Pid pid);
 
-// AXUIElementCreateSystemWide: a new handle for the system-wide element (default time-out).
+// AXUIElementCreateSystemWide: a new handle for the system-wide element (default time-out), or
+// an empty one.
 Element createSystemWide();
 
 // AXUIElementCopyAttributeValue.

@@ -50,7 +50,8 @@ PasteboardItem newPasteboardItem();
 // -[NSPasteboardItem setData:forType:] on a new item.
 bool setData(const PasteboardItem& item, const Bytes& data, const std::string& type);
 
-// -writeObjects: with new items, in order.
+// -writeObjects: with new items, in order; false when the pasteboard refused the write (AppKit
+// may refuse a list holding an item without any type).
 bool writeObjects(const Pasteboard& pasteboard, const std::vector<PasteboardItem>& items);
 
 // -setString:forType:.

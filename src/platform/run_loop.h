@@ -5,8 +5,8 @@
 
 namespace platform {
 
-// [[NSRunLoop currentRunLoop] runMode:NSDefaultRunLoopMode beforeDate:]: runs pending work until
-// the given time at the latest; may return at once.
+// CFRunLoopRunInMode(kCFRunLoopDefaultMode, ..., true), the C form of -[NSRunLoop
+// runMode:beforeDate:]: runs pending work until the given time at the latest; may return at once.
 void runCurrentRunLoopUntil(Clock::time_point limit);
 
 }  // namespace platform

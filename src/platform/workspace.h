@@ -33,7 +33,8 @@ std::optional<std::string> bundleIdentifier(const RunningApplication& app);
 // -localizedName, read afresh on every call.
 std::optional<std::string> localizedName(const RunningApplication& app);
 
-// -isTerminated.
+// -isTerminated, or the process is gone: on macOS the flag alone can be stale, since it is
+// refreshed only while the main run loop turns in a common mode.
 bool isTerminated(const RunningApplication& app);
 
 // -activateWithOptions:: asks the system to bring the application to the front.

@@ -207,8 +207,9 @@ void Loader::readKeyMap(std::array<std::u16string, 128>& keys, std::bitset<128>&
 }
 
 void Loader::readPasteboard() {
-    enum class Key { changeCount, items, readLatencyMs, writeLatencyMs };
-    static constexpr Names<4> names = {"changeCount", "items", "readLatencyMs", "writeLatencyMs"};
+    enum class Key { changeCount, items, readLatencyMs, writeLatencyMs, refusesTypelessItems };
+    static constexpr Names<5> names = {"changeCount", "items", "readLatencyMs", "writeLatencyMs",
+                                       "refusesTypelessItems"};
     readMembers<Key>("an object", names, [&](Key key) {
         switch (key) {
             case Key::changeCount:
@@ -222,6 +223,9 @@ void Loader::readPasteboard() {
                 return;
             case Key::writeLatencyMs:
                 desktop.pasteboardWriteLatencyMs = readMs();
+                return;
+            case Key::refusesTypelessItems:
+                desktop.pasteboardRefusesTypelessItems = readBool();
                 return;
         }
     });

@@ -195,6 +195,8 @@ struct Desktop {
     std::vector<PasteboardItemData> pasteboard;
     double pasteboardReadLatencyMs = 0;   // how long each of the helper's reads of data takes
     double pasteboardWriteLatencyMs = 0;  // how long each of the helper's writes takes to land
+    // A pasteboard that refuses a writeObjects holding an item without any type, as AppKit may.
+    bool pasteboardRefusesTypelessItems = false;
     std::vector<App> apps;
     std::unordered_map<Pid, std::size_t> appIndex;
     std::vector<TimelineEvent> timeline;

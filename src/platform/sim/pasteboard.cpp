@@ -5,6 +5,7 @@
 // lost ownership.
 #include "platform/pasteboard.h"
 
+#include <algorithm>
 #include <thread>
 
 #include "platform/sim/board.h"
@@ -190,7 +191,10 @@ bool writeObjects(const Pasteboard& pasteboard, const std::vector<PasteboardItem
             written.push_back(item.object->entries);
         }
     }
-    if (!owned) {
+    const bool typeless =
+        std::any_of(written.begin(), written.end(),
+                    [](const sim::PasteboardItemData& item) { return item.empty(); });
+    if (!owned || (typeless && live->desktop.pasteboardRefusesTypelessItems)) {
         sim::logRefusedWrite(*live, "writeObjects", written);
         return false;
     }

@@ -111,6 +111,10 @@ class Saver {
             w.key("writeLatencyMs");
             w.quantity(desktop.pasteboardWriteLatencyMs);
         }
+        if (desktop.pasteboardRefusesTypelessItems) {
+            w.key("refusesTypelessItems");
+            w.boolean(true);
+        }
         w.endObject();
         w.key("apps");
         w.beginArray();

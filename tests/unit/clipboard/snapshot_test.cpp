@@ -56,6 +56,20 @@ TEST_F(ClipboardSnapshot, RestorePutsBackEveryItemByteForByte) {
     EXPECT_EQ(after[2], items[2]);
 }
 
+TEST_F(ClipboardSnapshot, PasteboardThatRefusesATypelessItemStillGetsTheOthersBack) {
+    const json items =
+        json::array({json::array({{{"type", "public.utf8-plain-text"}, {"text", "first"}}}),
+                     json::array({{{"type", "com.example.lazy"}, {"data", nullptr}}}),
+                     json::array({{{"type", "public.html"}, {"text", "<b>x</b>"}}})});
+    use({{"pasteboard", {{"changeCount", 5}, {"items", items}, {"refusesTypelessItems", true}}},
+         {"apps", json::array()}});
+    const platform::Pasteboard pasteboard = platform::generalPasteboard();
+    const auto snapshot = clipboard::takeSnapshot(pasteboard);
+    const std::int64_t count = platform::clearContents(pasteboard);
+    EXPECT_TRUE(clipboard::restore(snapshot, pasteboard, count));
+    EXPECT_EQ(pasteboardState()["items"], json::array({items[0], items[2]}));
+}
+
 TEST_F(ClipboardSnapshot, RestoreLeavesANewerWriteAlone) {
     usePasteboard(
         json::array({json::array({{{"type", "public.utf8-plain-text"}, {"text", "u"}}})}));

@@ -1,0 +1,141 @@
+// The general pasteboard over AppKit (Objective-C++, ARC): each call is the one NSPasteboard or
+// NSPasteboardItem message, inside its own autorelease pool since the helper runs no
+// NSApplication. Strings cross as CFStrings through the C++ conversions (toll-free bridged).
+#include "platform/pasteboard.h"
+
+#import <AppKit/AppKit.h>
+
+#include "cf_values.h"
+
+namespace platform {
+
+struct PasteboardObject {
+    NSPasteboard* board;
+};
+
+// Items read from the pasteboard are bound to it; a restore writes new ones.
+struct PasteboardItemObject {
+    NSPasteboardItem* item;
+};
+
+namespace {
+
+NSString* nsString(const std::string& text) {
+    return (__bridge_transfer NSString*)macos::makeString(text).release();
+}
+
+std::string stringFrom(NSString* string) {
+    return macos::stringFrom((__bridge CFStringRef)string);
+}
+
+NSPasteboard* boardOf(const Pasteboard& pasteboard) {
+    return pasteboard.object ? pasteboard.object->board : nil;
+}
+
+NSPasteboardItem* itemOf(const PasteboardItem& item) {
+    return item.object ? item.object->item : nil;
+}
+
+}  // namespace
+
+Pasteboard generalPasteboard() {
+    @autoreleasepool {
+        return Pasteboard{
+            std::make_shared<PasteboardObject>(PasteboardObject{[NSPasteboard generalPasteboard]})};
+    }
+}
+
+std::optional<std::vector<PasteboardItem>> pasteboardItems(const Pasteboard& pasteboard) {
+    @autoreleasepool {
+        NSArray<NSPasteboardItem*>* listed = [boardOf(pasteboard) pasteboardItems];
+        if (listed == nil) {
+            return std::nullopt;
+        }
+        std::vector<PasteboardItem> items;
+        items.reserve(listed.count);
+        for (NSPasteboardItem* item in listed) {
+            items.push_back(
+                PasteboardItem{std::make_shared<PasteboardItemObject>(PasteboardItemObject{item})});
+        }
+        return items;
+    }
+}
+
+std::vector<std::string> types(const PasteboardItem& item) {
+    @autoreleasepool {
+        std::vector<std::string> names;
+        for (NSString* type in [itemOf(item) types]) {
+            names.push_back(stringFrom(type));
+        }
+        return names;
+    }
+}
+
+std::optional<Bytes> dataForType(const PasteboardItem& item, const std::string& type) {
+    @autoreleasepool {
+        // A promised type is produced by its owner during this call, with no time-out of its own.
+        NSData* data = [itemOf(item) dataForType:nsString(type)];
+        if (data == nil) {
+            return std::nullopt;
+        }
+        const auto* bytes = static_cast<const std::uint8_t*>(data.bytes);
+        return Bytes(bytes, bytes + data.length);
+    }
+}
+
+std::int64_t changeCount(const Pasteboard& pasteboard) {
+    @autoreleasepool {
+        return static_cast<std::int64_t>([boardOf(pasteboard) changeCount]);
+    }
+}
+
+std::int64_t clearContents(const Pasteboard& pasteboard) {
+    @autoreleasepool {
+        return static_cast<std::int64_t>([boardOf(pasteboard) clearContents]);
+    }
+}
+
+PasteboardItem newPasteboardItem() {
+    @autoreleasepool {
+        return PasteboardItem{std::make_shared<PasteboardItemObject>(
+            PasteboardItemObject{[[NSPasteboardItem alloc] init]})};
+    }
+}
+
+bool setData(const PasteboardItem& item, const Bytes& data, const std::string& type) {
+    @autoreleasepool {
+        NSData* bytes = [NSData dataWithBytes:data.data() length:data.size()];
+        return [itemOf(item) setData:bytes forType:nsString(type)] == YES;
+    }
+}
+
+bool writeObjects(const Pasteboard& pasteboard, const std::vector<PasteboardItem>& items) {
+    @autoreleasepool {
+        NSMutableArray<NSPasteboardItem*>* written =
+            [NSMutableArray arrayWithCapacity:items.size()];
+        for (const PasteboardItem& item : items) {
+            if (NSPasteboardItem* object = itemOf(item)) {
+                [written addObject:object];
+            }
+        }
+        return [boardOf(pasteboard) writeObjects:written] == YES;
+    }
+}
+
+bool setString(const Pasteboard& pasteboard, const std::string& text, const std::string& type) {
+    @autoreleasepool {
+        return [boardOf(pasteboard) setString:nsString(text) forType:nsString(type)] == YES;
+    }
+}
+
+std::optional<std::string> stringForType(const Pasteboard& pasteboard, const std::string& type) {
+    @autoreleasepool {
+        NSString* string = [boardOf(pasteboard) stringForType:nsString(type)];
+        if (string == nil) {
+            return std::nullopt;
+        }
+        return stringFrom(string);
+    }
+}
+
+}  // namespace platform
