@@ -30,19 +30,6 @@ std::string kindOf(const nlohmann::json& value) {
     refuse(path, "expected " + what + ", found " + kindOf(found));
 }
 
-// Keys are request text; a key of megabytes must not make a reply of megabytes.
-std::string shortened(std::string_view key) {
-    constexpr std::size_t limit = 64;
-    if (key.size() <= limit) {
-        return std::string(key);
-    }
-    std::size_t cut = limit;
-    while (cut > 0 && (static_cast<unsigned char>(key[cut]) & 0xC0U) == 0x80U) {
-        --cut;
-    }
-    return std::string(key.substr(0, cut)) + "\u2026";
-}
-
 bool isIdentifier(std::string_view key) {
     if (key.empty()) {
         return false;
@@ -58,10 +45,22 @@ bool isIdentifier(std::string_view key) {
 
 }  // namespace
 
+std::string excerpt(std::string_view text) {
+    constexpr std::size_t limit = 64;
+    if (text.size() <= limit) {
+        return std::string(text);
+    }
+    std::size_t cut = limit;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0U) == 0x80U) {
+        --cut;
+    }
+    return std::string(text.substr(0, cut)) + "\u2026";
+}
+
 std::string keyPath(const std::string& parent, std::string_view key) {
     // Map keys such as bundle identifiers hold dots; quote them so the path stays readable.
     if (!isIdentifier(key)) {
-        return parent + "[" + nlohmann::json(shortened(key)).dump() + "]";
+        return parent + "[" + nlohmann::json(excerpt(key)).dump() + "]";
     }
     return parent.empty() ? std::string(key) : parent + "." + std::string(key);
 }

@@ -15,8 +15,17 @@ namespace frame {
 
 class DecodeError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    explicit DecodeError(const std::string& detail) : std::runtime_error(detail), text(detail) {}
+    // The whole message: what() stops at a NUL, which a request's own text may hold.
+    const std::string& detail() const { return text; }
+
+  private:
+    std::string text;
 };
+
+// Request text quoted in a message: at most 64 bytes, cut only between characters, with an
+// ellipsis when shortened, so that a value of megabytes does not make a reply of megabytes.
+std::string excerpt(std::string_view text);
 
 // "into" + "mode" gives "into.mode"; the top level has the empty path.
 std::string keyPath(const std::string& parent, std::string_view key);

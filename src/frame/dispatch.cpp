@@ -2,6 +2,7 @@
 #include "frame/dispatch.h"
 
 #include "capture/capture.h"
+#include "frame/decode.h"
 #include "frame/intake.h"
 #include "frame/reply.h"
 #include "frame/tunables.h"
@@ -34,8 +35,9 @@ void run(int argc, char** argv) {
     if (word == "insert") {
         insert::insert(decodeRequest(insert::decodeInsertRequest));
     }
-    // The word is echoed; bytes that are not UTF-8 would make the reply unserialisable.
-    fail("unknownCommand", "unknown command: " + text::toValidUtf8(word));
+    // The word is echoed, shortened; bytes that are not UTF-8 would make the reply
+    // unserialisable.
+    fail("unknownCommand", "unknown command: " + excerpt(text::toValidUtf8(word)));
 }
 
 }  // namespace frame

@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "frame/number_literal.h"
 #include "text/utf8.h"
 
 namespace frame {
@@ -15,6 +16,8 @@ using nlohmann::json;
 
 // Deeper than the deepest field any request record reads (a reader's list pattern is at 6).
 constexpr std::size_t keptDepth = 64;
+// Beyond 2^63 either way, so that the integer fields refuse it as out of range.
+constexpr double outOfRangeMagnitude = 1e19;
 
 // Builds the document from parser events, keeping containers down to keptDepth and skipping
 // everything below; the parser itself keeps one bit per level.
@@ -27,7 +30,19 @@ class BoundedDocument : public nlohmann::json_sax<json> {
     bool boolean(bool value) override { return put(json(value)); }
     bool number_integer(number_integer_t value) override { return put(json(value)); }
     bool number_unsigned(number_unsigned_t value) override { return put(json(value)); }
-    bool number_float(number_float_t value, const string_t& /*text*/) override {
+    // A number the parser could not keep as an integer is read again from its text: an integral
+    // one in range becomes that integer exactly, one out of range a double that no integer field
+    // takes (no request field takes a fractional number).
+    bool number_float(number_float_t value, const string_t& text) override {
+        const IntegerLiteral literal = integerLiteral(text);
+        switch (literal.kind) {
+            case IntegerLiteral::Kind::integral:
+                return put(json(literal.value));
+            case IntegerLiteral::Kind::outOfRange:
+                return put(json(literal.negative ? -outOfRangeMagnitude : outOfRangeMagnitude));
+            case IntegerLiteral::Kind::fractional:
+                break;
+        }
         return put(json(value));
     }
     bool string(string_t& value) override { return put(json(std::move(value))); }

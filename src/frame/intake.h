@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include <nlohmann/json.hpp>
 
@@ -21,19 +22,27 @@ bool isBlankInput(std::string_view bytes);
 // while parsing, so absurd nesting costs neither recursion nor memory. Throws DecodeError.
 nlohmann::json parseRequest(std::string_view bytes);
 
+// The request's record, or the description the "badRequest" reply carries; blank input counts
+// as "{}".
+template <class Record>
+std::variant<Record, std::string> decodeBytes(std::string_view input,
+                                              Record (*decode)(const nlohmann::json&)) {
+    try {
+        return decode(parseRequest(isBlankInput(input) ? std::string_view("{}") : input));
+    } catch (const DecodeError& error) {
+        return error.detail();
+    }
+}
+
 // Reads and decodes the request for a command; a request that does not decode ends the process
 // with "badRequest" and the decoder's description.
 template <class Record>
 Record decodeRequest(Record (*decode)(const nlohmann::json&)) {
-    std::string input = readStdin();
-    if (isBlankInput(input)) {
-        input = "{}";
+    std::variant<Record, std::string> decoded = decodeBytes(readStdin(), decode);
+    if (const auto* detail = std::get_if<std::string>(&decoded)) {
+        fail("badRequest", *detail);
     }
-    try {
-        return decode(parseRequest(input));
-    } catch (const DecodeError& error) {
-        fail("badRequest", error.what());
-    }
+    return std::get<Record>(std::move(decoded));
 }
 
 }  // namespace frame

@@ -56,7 +56,7 @@ Into decodeInto(const nlohmann::json& value, const std::string& path) {
     if (kind == "composer") {
         return Into{Into::Composer{fields.required<std::string>("element", frame::decodeString)}};
     }
-    frame::refuse(fields.pathOf("kind"), "unknown kind " + kind);
+    frame::refuse(fields.pathOf("kind"), "unknown kind " + frame::excerpt(kind));
 }
 
 InsertRequest decodeInsertRequest(const nlohmann::json& request) {

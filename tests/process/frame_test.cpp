@@ -132,6 +132,33 @@ TEST(FrameIntake, BadRequestsGetOneBadRequestLine) {
     }
 }
 
+TEST(FrameIntake, DetailsCarryWholeButShortenedValues) {
+    // An embedded NUL does not cut the detail short.
+    const std::string nul =
+        R"({"pid": 1, "text": "", "into": {"kind": "a\u0000b", "mode": "replaceField"}})";
+    EXPECT_EQ(runWith({"insert"}, nul).reply().value("detail", ""),
+              std::string("into.kind: unknown kind a\0b", 27));
+    // Just outside the 64-bit range, where a double would round the number into it.
+    for (const char* field : {"deadlineMs", "maxChars"}) {
+        const harness::Run run =
+            runWith({"capture"}, std::string("{\"") + field + "\": -9223372036854775809}");
+        EXPECT_EQ(
+            run.reply().value("detail", ""),
+            std::string(field) + ": expected a 64-bit integer, found a number outside its range");
+    }
+    // A megabyte of unknown kind, or of command word, gives a short reply.
+    const std::string kind(1'000'000, 'k');
+    const harness::Run big = runWith(
+        {"insert"},
+        json({{"pid", 1}, {"text", ""}, {"into", {{"kind", kind}, {"mode", "replaceField"}}}})
+            .dump());
+    EXPECT_EQ(big.reply().value("detail", ""),
+              "into.kind: unknown kind " + std::string(64, 'k') + "\u2026");
+    const harness::Run word = runWith({std::string(100'000, 'w')}, "");
+    EXPECT_LT(word.out.size(), 200U);
+    EXPECT_EQ(word.reply().value("error", ""), "unknownCommand");
+}
+
 TEST(FrameIntake, ReadsInputBeyondOneBufferBeforeDecoding) {
     // The fault sits after 200 kB, so only a complete read can name it.
     const std::string input =

@@ -13,6 +13,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "process/schema.h"
+
 extern char** environ;
 
 namespace harness {
@@ -55,7 +57,13 @@ nlohmann::json Run::reply() const {
     if (lines() != 1 || out.back() != '\n') {
         return nullptr;
     }
-    return nlohmann::json::parse(out, nullptr, false);
+    nlohmann::json parsed = nlohmann::json::parse(out, nullptr, false);
+    // Every reply a test reads must be one the protocol's schema allows.
+    if (const auto violation = schema::replies().check(parsed)) {
+        throw std::runtime_error("reply outside docs/reply.schema.json: " + *violation + " in " +
+                                 out);
+    }
+    return parsed;
 }
 
 int Run::lines() const {

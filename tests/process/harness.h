@@ -19,7 +19,8 @@ struct Run {
     int signal = 0;        // the signal that ended it, if any
     double elapsedMs = 0;  // wall time from start to exit
     long maxRssKb = 0;     // the peak resident memory of the child
-    // The reply line parsed; null when stdout is not exactly one JSON line.
+    // The reply line parsed; null when stdout is not exactly one JSON line. Throws when the line
+    // is a reply that docs/reply.schema.json does not allow.
     nlohmann::json reply() const;
     int lines() const;
 };

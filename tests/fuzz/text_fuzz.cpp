@@ -1,0 +1,126 @@
+// The text utilities against their invariants on arbitrary Unicode: clipping never splits a
+// grapheme cluster, never grows and keeps as much as fits; UTF-16 measures agree with a plain
+// count; `landed` agrees with a slow reference that normalises, collapses and searches.
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <utf8proc.h>
+
+#include "insert/landed.h"
+#include "request_check.h"
+#include "text/clip.h"
+#include "text/graphemes.h"
+#include "text/utf16.h"
+#include "text/utf8.h"
+
+namespace {
+
+// The White_Space property's 25 code points, written out again on purpose.
+bool slowWhiteSpace(char32_t c) {
+    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
+           c == 0x205F || c == 0x3000;
+}
+
+char32_t firstScalar(std::string_view cluster) {
+    utf8proc_int32_t scalar = 0;
+    utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(cluster.data()),
+                     static_cast<utf8proc_ssize_t>(cluster.size()), &scalar);
+    return static_cast<char32_t>(scalar);
+}
+
+// Pieces between white-space characters, joined by one space.
+std::string slowCollapse(std::string_view text) {
+    const std::vector<std::size_t> bounds = text::graphemeBoundaries(text);
+    std::string out;
+    std::string piece;
+    const auto flush = [&] {
+        if (!piece.empty()) {
+            out += (out.empty() ? "" : " ") + piece;
+            piece.clear();
+        }
+    };
+    for (std::size_t i = 0; i + 1 < bounds.size(); ++i) {
+        const std::string_view cluster = text.substr(bounds[i], bounds[i + 1] - bounds[i]);
+        if (slowWhiteSpace(firstScalar(cluster))) {
+            flush();
+        } else {
+            piece += cluster;
+        }
+    }
+    flush();
+    return out;
+}
+
+std::string slowNfc(const std::string& text) {
+    utf8proc_uint8_t* mapped = nullptr;
+    const utf8proc_ssize_t length = utf8proc_map(
+        reinterpret_cast<const utf8proc_uint8_t*>(text.data()),
+        static_cast<utf8proc_ssize_t>(text.size()), &mapped,
+        static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE));
+    const std::unique_ptr<utf8proc_uint8_t, decltype(&std::free)> owner(mapped, &std::free);
+    if (length < 0) {
+        fuzzcheck::finding("utf8proc refused valid UTF-8");
+    }
+    return {reinterpret_cast<const char*>(mapped), static_cast<std::size_t>(length)};
+}
+
+bool slowLanded(std::string_view pasted, std::string_view value) {
+    const std::string needle = slowNfc(slowCollapse(pasted));
+    return needle.empty() || slowNfc(slowCollapse(value)).find(needle) != std::string::npos;
+}
+
+void checkClip(const std::string& text, std::int64_t limit) {
+    const text::Clipped clipped = text::clip(text, limit);
+    const std::vector<std::size_t> bounds = text::graphemeBoundaries(text);
+    const std::size_t kept = clipped.text.size();
+    if (text.compare(0, kept, clipped.text) != 0 || kept > text.size()) {
+        fuzzcheck::finding("a clip that is not a prefix");
+    }
+    if (std::find(bounds.begin(), bounds.end(), kept) == bounds.end()) {
+        fuzzcheck::finding("a clip inside a grapheme cluster");
+    }
+    if (text::utf16Length(clipped.text) > std::max<std::int64_t>(limit, 0)) {
+        fuzzcheck::finding("a clip longer than its limit");
+    }
+    // Truncated means the text was longer than the limit (so an empty text is, under a limit
+    // below zero); a text that fits comes back whole.
+    if (clipped.truncated != (text::utf16Length(text) > limit) ||
+        (!clipped.truncated && kept != text.size())) {
+        fuzzcheck::finding("a clip that says truncated wrongly");
+    }
+    // As much as fits: the next cluster would not have.
+    const auto next = std::upper_bound(bounds.begin(), bounds.end(), kept);
+    if (next != bounds.end() && text::utf16Length(text.substr(0, *next)) <= limit) {
+        fuzzcheck::finding("a clip that stops before the limit");
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 2) {
+        return 0;
+    }
+    const std::int64_t limit = static_cast<std::int8_t>(data[0]) * 4 + data[1] % 4;
+    const std::string text =
+        text::toValidUtf8(std::string_view(reinterpret_cast<const char*>(data + 2), size - 2));
+    checkClip(text, limit);
+    if (text::utf16Length(text) != static_cast<std::int64_t>(text::toUtf16(text).size())) {
+        fuzzcheck::finding("a UTF-16 length that differs from the units");
+    }
+    // The first NUL splits the input into a pasted text and a field's value.
+    const std::size_t split = text.find('\0');
+    const std::string_view pasted = std::string_view(text).substr(0, split);
+    const std::string_view value =
+        split == std::string::npos ? std::string_view() : std::string_view(text).substr(split + 1);
+    if (insert::landed(pasted, value) != slowLanded(pasted, value)) {
+        fuzzcheck::finding("landed disagrees with the slow reference");
+    }
+    return 0;
+}
