@@ -59,10 +59,10 @@ std::string slowCollapse(std::string_view text) {
 
 std::string slowNfc(const std::string& text) {
     utf8proc_uint8_t* mapped = nullptr;
-    const utf8proc_ssize_t length = utf8proc_map(
-        reinterpret_cast<const utf8proc_uint8_t*>(text.data()),
-        static_cast<utf8proc_ssize_t>(text.size()), &mapped,
-        static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE));
+    const utf8proc_ssize_t length =
+        utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(text.data()),
+                     static_cast<utf8proc_ssize_t>(text.size()), &mapped,
+                     static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE));
     const std::unique_ptr<utf8proc_uint8_t, decltype(&std::free)> owner(mapped, &std::free);
     if (length < 0) {
         fuzzcheck::finding("utf8proc refused valid UTF-8");
