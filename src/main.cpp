@@ -1,6 +1,6 @@
-// Process entry: hands the argument vector to the command dispatch, which never returns.
-#include "frame/dispatch.h"
+// Process entry: hands the argument vector to the command table, which never returns.
+#include "commands.h"
 
 int main(int argc, char** argv) {
-    frame::run(argc, argv);
+    commands::run(argc, argv);
 }

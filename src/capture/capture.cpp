@@ -11,7 +11,7 @@
 #include "clipboard/snapshot.h"
 #include "frame/reply.h"
 #include "frame/watchdog.h"
-#include "insert/composer.h"
+#include "composer/composer.h"
 #include "platform/accessibility.h"
 #include "platform/pasteboard.h"
 #include "platform/workspace.h"
@@ -106,7 +106,7 @@ json focusMap(const ax::Focus& focus) {
 }  // namespace
 
 void capture(const CaptureRequest& request) {
-    frame::armDeadline(request.deadlineMs);
+    frame::armDeadline(request.deadlineMs, clipboard::giveBackOnGiveUp);
     if (!platform::isProcessTrusted()) {
         refuse("notTrusted");
     }
@@ -117,10 +117,10 @@ void capture(const CaptureRequest& request) {
     }
 
     const std::optional<ax::Focus> focus = ax::focusOf(*pid);
-    std::optional<insert::Composer> composer;
+    std::optional<composer::Composer> composer;
     std::optional<std::string> value;
     if (focus) {
-        composer = insert::Composer::near(*focus, *pid);
+        composer = composer::Composer::near(*focus, *pid);
         if (!focus->secure) {
             value = focus->value();
         }

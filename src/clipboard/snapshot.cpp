@@ -83,4 +83,8 @@ std::optional<bool> restoreParked(const platform::Pasteboard& pasteboard, bool w
     return restore(parked.snapshot, pasteboard, parked.changeCount + 1);
 }
 
+std::optional<bool> giveBackOnGiveUp() {
+    return restoreParked(platform::generalPasteboard(), true);
+}
+
 }  // namespace clipboard

@@ -46,4 +46,8 @@ extern std::optional<PendingRestore> pendingRestore;
 // come.
 std::optional<bool> restoreParked(const platform::Pasteboard& pasteboard, bool waitForCopy);
 
+// What the watchdog gives back when the command gives up: a parked snapshot restored to the
+// general pasteboard, a copy still on its way waited for (at most the probe's time-out).
+std::optional<bool> giveBackOnGiveUp();
+
 }  // namespace clipboard

@@ -17,7 +17,7 @@ inline constexpr std::int64_t composerNodeLimit = 3000;
 inline constexpr std::int64_t composerWalkMs = 150;
 inline constexpr std::int64_t listSearchNodeLimit = 400;
 
-// The process's arguments without the program path; set once by the dispatch.
+// The process's arguments without the program path; set once by the command table.
 extern std::vector<std::string> arguments;
 
 }  // namespace frame

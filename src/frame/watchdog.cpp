@@ -14,7 +14,6 @@
 #include <thread>
 #include <unistd.h>
 
-#include "clipboard/snapshot.h"
 #include "frame/reply.h"
 #include "platform/types.h"
 
@@ -34,6 +33,9 @@ DeadlineSources deadlineSources;
 
 // Written once before the handler is installed, then only read by it.
 volatile sig_atomic_t wakeFd = -1;
+
+// Set before the watchdog's thread starts, then only read by it.
+GiveBack giveBackOnGiveUp = nullptr;
 
 extern "C" void onTerminate(int /*signal*/) {
     // Only async-signal-safe work: one non-blocking write; errno is the interrupted code's.
@@ -86,7 +88,8 @@ int pollTimeout(const std::optional<Clock::time_point>& deadline) {
 
 }  // namespace
 
-void armDeadline(std::int64_t ms) {
+void armDeadline(std::int64_t ms, GiveBack giveBack) {
+    giveBackOnGiveUp = giveBack;
     // Ignored first: should the pipe below fail, SIGTERM still must not end the run silently.
     ::signal(SIGTERM, SIG_IGN);
     int fds[2] = {-1, -1};
@@ -121,10 +124,10 @@ void armDeadline(std::int64_t ms) {
 void giveUp(const std::string& detail) {
     exitLock.lock();
     Json object = {{"ok", false}, {"error", "timedOut"}, {"detail", detail}};
-    // A copy still on its way is waited for (at most the probe's own time-out), so that the
-    // user's items are not left behind under it.
-    if (const auto restored = clipboard::restoreParked(platform::generalPasteboard(), true)) {
-        object["restored"] = *restored;
+    if (giveBackOnGiveUp != nullptr) {
+        if (const auto restored = giveBackOnGiveUp()) {
+            object["restored"] = *restored;
+        }
     }
     emit(object);
 }

@@ -45,7 +45,7 @@ Watched awaitPaste(const ReadBack& read, const std::string& before, const std::s
 }  // namespace
 
 void insert(const InsertRequest& request) {
-    frame::armDeadline(request.deadlineMs);
+    frame::armDeadline(request.deadlineMs, clipboard::giveBackOnGiveUp);
     if (!platform::isProcessTrusted()) {
         frame::fail("notTrusted");
     }

@@ -7,9 +7,10 @@
 #include "ax/fingerprint.h"
 #include "ax/poll.h"
 #include "ax/primitives.h"
+#include "frame/decode.h"
 #include "frame/reply.h"
 #include "frame/tunables.h"
-#include "insert/composer.h"
+#include "composer/composer.h"
 #include "platform/core_foundation.h"
 #include "text/utf16.h"
 #include "text/white_space.h"
@@ -46,11 +47,11 @@ std::optional<std::int64_t> numberOfCharacters(const Element& element) {
 }
 
 Aim aimAtComposer(const std::string& fingerprint, const std::string& text, platform::Pid pid) {
-    const std::optional<Composer> composer = Composer::find(fingerprint, pid);
-    if (!composer) {
-        frame::fail("focusChanged", "no composer matches " + fingerprint);
+    const std::optional<composer::Composer> found = composer::Composer::find(fingerprint, pid);
+    if (!found) {
+        frame::fail("focusChanged", "no composer matches " + frame::excerpt(fingerprint));
     }
-    const Element element = composer->element;
+    const Element element = found->element;
     platform::setAttributeValue(element, "AXFocused", platform::Value{true});
     const Element app = ax::applicationElement(pid);
     const bool focused = ax::poll(frame::focusTimeoutMs, [&] {
@@ -60,7 +61,7 @@ Aim aimAtComposer(const std::string& fingerprint, const std::string& text, platf
     if (!focused) {
         frame::fail("focusChanged", "the composer did not take focus");
     }
-    const std::string value = composer->value().value_or("");
+    const std::string value = found->value().value_or("");
     if (!text::isBlank(value)) {
         const platform::Range end{text::utf16Length(value), 0};
         // Some fields accept the set and report another range: set again at every check.
@@ -80,7 +81,8 @@ Aim aimAtFocus(const Into::Focus& target, const std::string& text, platform::Pid
     const std::optional<ax::Focus> focus = ax::focusOf(pid);
     if (!focus) {
         if (target.element) {
-            frame::fail("focusChanged", "expected " + *target.element + ", found no element");
+            frame::fail("focusChanged",
+                        "expected " + frame::excerpt(*target.element) + ", found no element");
         }
         if (!placeCaret(std::nullopt, target.mode)) {
             selectionUnsettable();
@@ -93,7 +95,8 @@ Aim aimAtFocus(const Into::Focus& target, const std::string& text, platform::Pid
     if (target.element) {
         const std::string found = ax::fingerprint(focus->element);
         if (found != *target.element) {
-            frame::fail("focusChanged", "expected " + *target.element + ", found " + found);
+            frame::fail("focusChanged",
+                        "expected " + frame::excerpt(*target.element) + ", found " + found);
         }
     }
     if (!placeCaret(focus, target.mode)) {

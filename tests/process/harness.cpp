@@ -1,4 +1,4 @@
-// fork/exec with three pipes, fed and drained with poll() so that neither side can block.
+// posix_spawn with three pipes, fed and drained with poll() so that neither side can block.
 #include "process/harness.h"
 
 #include <cerrno>
@@ -7,6 +7,7 @@
 #include <fstream>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sstream>
 #include <stdexcept>
 #include <sys/resource.h>
@@ -22,7 +23,6 @@ namespace harness {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto hardLimit = std::chrono::seconds(120);
 
 std::vector<std::string> environmentWith(const std::map<std::string, std::string>& changes) {
     std::vector<std::string> result;
@@ -75,10 +75,13 @@ int Run::lines() const {
 }
 
 Run run(const Options& options) {
+    // Close-on-exec: a child spawned by another thread at the same moment must not inherit this
+    // run's pipes, or this run would wait for that child's end to see its own end of output.
     int in[2];
     int out[2];
     int err[2];
-    if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0) {
+    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 ||
+        ::pipe2(err, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
     std::vector<std::string> args{options.program};
@@ -95,30 +98,47 @@ Run run(const Options& options) {
     }
     envp.push_back(nullptr);
 
-    const Clock::time_point start = Clock::now();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::dup2(in[0], 0);
-        ::dup2(out[1], 1);
-        ::dup2(err[1], 2);
-        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) {
-            ::close(fd);
-        }
-        if (options.closeStdout) {
-            ::close(1);
-        }
-        if (options.blockTerminate) {
-            sigset_t term;
-            sigemptyset(&term);
-            sigaddset(&term, SIGTERM);
-            ::sigprocmask(SIG_BLOCK, &term, nullptr);
-        }
-        ::execve(argv[0], argv.data(), envp.data());
-        ::_exit(127);
+    // posix_spawn rather than fork: the soak starts children from several threads at once.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    if (options.closeStdout) {
+        posix_spawn_file_actions_addclose(&actions, 1);
     }
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigaddset(&defaults, SIGTERM);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    sigset_t mask;
+    sigemptyset(&mask);
+    if (options.blockTerminate) {
+        sigaddset(&mask, SIGTERM);
+    }
+    posix_spawnattr_setsigmask(&attributes, &mask);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+    const Clock::time_point start = Clock::now();
+    pid_t child = -1;
+    const int spawned =
+        ::posix_spawn(&child, argv[0], &actions, &attributes, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     ::close(in[0]);
     ::close(out[1]);
     ::close(err[1]);
+    if (spawned != 0) {
+        ::close(in[1]);
+        ::close(out[0]);
+        ::close(err[0]);
+        Run failed;
+        failed.status = 127;  // as a shell reports a program it cannot run
+        return failed;
+    }
     ::signal(SIGPIPE, SIG_IGN);
     ::fcntl(in[1], F_SETFL, O_NONBLOCK);
 
@@ -134,7 +154,7 @@ Run run(const Options& options) {
     }
     while (outOpen || errOpen) {
         const auto now = Clock::now();
-        if (now - start > hardLimit) {
+        if (now - start > options.hardLimit) {
             ::kill(child, SIGKILL);
             break;
         }

@@ -34,6 +34,8 @@ struct Options {
     std::optional<std::chrono::milliseconds> terminateAfter;  // send SIGTERM after this long
     bool closeStdout = false;     // the child starts with file descriptor 1 closed
     bool blockTerminate = false;  // the child starts with SIGTERM blocked
+    // A child still running after this long is killed (SIGKILL): no test may hang on one.
+    std::chrono::milliseconds hardLimit = std::chrono::seconds(120);
 };
 
 Run run(const Options& options);

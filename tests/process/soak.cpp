@@ -6,6 +6,7 @@
 #include <atomic>
 #include <mutex>
 #include <random>
+#include <stdexcept>
 #include <thread>
 
 #include "process/harness.h"
@@ -129,6 +130,13 @@ Outcome judge(bool capture, std::int64_t probeMs, const harness::Run& run, const
     Outcome outcome;
     outcome.notOneLine =
         run.lines() != 1 || run.reply().is_null() || run.status != 0 || !run.err.empty();
+    if (!saved.is_object() || !saved.contains("lastRun")) {
+        // The helper never saved its desktop: it was killed, or never reached a platform call.
+        throw std::runtime_error("no saved desktop; status " + std::to_string(run.status) +
+                                 ", signal " + std::to_string(run.signal) + ", " +
+                                 std::to_string(static_cast<int>(run.elapsedMs)) + " ms, stderr " +
+                                 run.err.substr(0, 300));
+    }
     const json items = saved["pasteboard"]["items"];
     outcome.leftText = holdsHelperText(items);
     for (const json& paste : afterrun::reactions(saved, "paste")) {
@@ -214,6 +222,7 @@ void soakOne(int index, const Plan& plan, Tally& tally) {
     options.args = {forCapture ? "capture" : "insert"};
     options.input = request.dump();
     options.env["LARKSPIN_DESKTOP"] = desktop.path();
+    options.hardLimit = std::chrono::seconds(30);  // every run ends within seconds, or it hangs
     const harness::Run run = harness::run(options);
     Outcome outcome;
     std::string problem;

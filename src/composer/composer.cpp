@@ -1,5 +1,5 @@
 // The composer walk and its two uses.
-#include "insert/composer.h"
+#include "composer/composer.h"
 
 #include <algorithm>
 #include <deque>
@@ -10,7 +10,7 @@
 #include "frame/tunables.h"
 #include "platform/core_foundation.h"
 
-namespace insert {
+namespace composer {
 
 namespace {
 
@@ -137,4 +137,4 @@ std::optional<Composer> Composer::find(const std::string& fingerprint, platform:
     return std::nullopt;
 }
 
-}  // namespace insert
+}  // namespace composer

@@ -11,7 +11,7 @@
 #include "platform/accessibility.h"
 #include "platform/types.h"
 
-namespace insert {
+namespace composer {
 
 struct Composer {
     platform::Element element;
@@ -42,4 +42,4 @@ struct Composer::Candidate {
     std::int64_t shared = 0;
 };
 
-}  // namespace insert
+}  // namespace composer
