@@ -15,7 +15,6 @@
 #include "platform/accessibility.h"
 #include "platform/pasteboard.h"
 #include "platform/workspace.h"
-#include "text/normalize.h"
 
 namespace insert {
 
@@ -27,14 +26,13 @@ enum class Watched { landed, unreadable, ranOut };
 
 // Waits until the value shows the paste: an unchanged value means it has not arrived yet, and a
 // value that can no longer be read ends the wait.
-Watched awaitPaste(const ReadBack& read, const std::string& before, const std::string& paste,
-                   std::int64_t timeoutMs) {
+Watched awaitPaste(const ReadBack& read, ReadBackJudge& judge, std::int64_t timeoutMs) {
     Watched outcome = Watched::ranOut;
     ax::poll(timeoutMs, [&] {
         const std::optional<std::string> value = read();
         if (!value) {
             outcome = Watched::unreadable;
-        } else if (!text::canonicallyEqual(*value, before) && landed(paste, *value)) {
+        } else if (!judge.unchanged(*value) && judge.landedIn(*value)) {
             outcome = Watched::landed;
         }
         return outcome != Watched::ranOut;
@@ -66,6 +64,13 @@ void insert(const InsertRequest& request) {
     const Aim aimed = aim(request.into, request.text, request.pid);
     const std::optional<std::string> before =
         aimed.read ? (*aimed.read)() : std::optional<std::string>();
+    // The text is prepared for judging before the pasteboard is borrowed: once it is, every
+    // moment counts against the user's items.
+    const bool watchable = aimed.read && before;
+    std::optional<ReadBackJudge> judge;
+    if (watchable) {
+        judge.emplace(aimed.paste, *before);
+    }
     const platform::Pasteboard pasteboard = platform::generalPasteboard();
     clipboard::PasteboardSnapshot snapshot = clipboard::takeSnapshot(pasteboard);
 
@@ -90,10 +95,8 @@ void insert(const InsertRequest& request) {
 
     clipboard::postCommand(clipboard::keyCode("v", ansiV));
 
-    const bool watchable = aimed.read && before;
     const Watched watched =
-        watchable ? awaitPaste(*aimed.read, *before, aimed.paste, request.verifyTimeoutMs)
-                  : Watched::unreadable;
+        watchable ? awaitPaste(*aimed.read, *judge, request.verifyTimeoutMs) : Watched::unreadable;
     // Without having seen the text, because nothing could be watched, the value stopped being
     // readable or there was no time to watch, the text stays on the pasteboard for settleMs (or
     // until somebody else writes): given back at once, a slow target would paste the user's own
@@ -112,7 +115,7 @@ void insert(const InsertRequest& request) {
     std::string verified = "unknown";
     if (watchable) {
         if (const std::optional<std::string> value = (*aimed.read)()) {
-            verified = landed(aimed.paste, *value) ? "yes" : "no";
+            verified = judge->landedIn(*value) ? "yes" : "no";
         }
     }
     frame::exitLock.lock();

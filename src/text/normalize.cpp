@@ -1,11 +1,15 @@
 // White-space collapsing and canonical normalisation through utf8proc.
 #include "text/normalize.h"
 
+#include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 #include <utf8proc.h>
 
+#include "text/decode.h"
 #include "text/graphemes.h"
 #include "text/utf8.h"
 #include "text/white_space.h"
@@ -44,28 +48,157 @@ std::string normalized(std::string_view utf8, utf8proc_option_t form) {
     return {reinterpret_cast<const char*>(mapped), static_cast<std::size_t>(length)};
 }
 
+// The lead bytes of the White_Space code points: tab to carriage return, space, and the leads of
+// U+0085, U+00A0, U+1680, U+2000 to U+205F and U+3000.
+bool mayStartWhiteSpace(unsigned char lead) {
+    return (lead >= 0x09 && lead <= 0x0D) || lead == 0x20 || lead == 0xC2 || lead == 0xE1 ||
+           lead == 0xE2 || lead == 0xE3;
+}
+
+// Whether a cluster boundary falls before the white-space character `next`: below U+0600 no
+// character prepends itself to what follows, so only a carriage return before a line feed holds.
+bool breaksBefore(char32_t previous, char32_t next) {
+    if (previous < 0x600) {
+        return !(previous == U'\r' && next == U'\n');
+    }
+    return utf8proc_grapheme_break(static_cast<utf8proc_int32_t>(previous),
+                                   static_cast<utf8proc_int32_t>(next));
+}
+
+// Per code point, once decided: 0 not yet, 1 left alone by NFC among others like it, 2 not.
+// Zero-initialised static storage: pages are touched only for the code points met.
+std::atomic<std::uint8_t> stability[0x110000];
+
+bool decideStable(char32_t c) {
+    // Hangul vowels and trailing consonants compose with what precedes them, by rule.
+    if ((c >= 0x1161 && c <= 0x1175) || (c >= 0x11A8 && c <= 0x11C2)) {
+        return false;
+    }
+    const utf8proc_property_t* property = utf8proc_get_property(static_cast<utf8proc_int32_t>(c));
+    // A non-starter may be reordered; the second half of a composition pair (its index carries
+    // the top bit) may compose with what precedes it.
+    constexpr utf8proc_uint16_t none = 0xFFFF;
+    constexpr utf8proc_uint16_t secondHalf = 0x8000;
+    if (property->combining_class != 0 ||
+        (property->comb_index != none && (property->comb_index & secondHalf) != 0)) {
+        return false;
+    }
+    // Its own NFC: no singleton, no excluded or non-starter decomposition.
+    std::string single;
+    appendUtf8(single, c);
+    utf8proc_uint8_t* mapped = nullptr;
+    const utf8proc_ssize_t length =
+        utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(single.data()),
+                     static_cast<utf8proc_ssize_t>(single.size()), &mapped,
+                     static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE));
+    const std::unique_ptr<utf8proc_uint8_t, decltype(&std::free)> owner(mapped, &std::free);
+    return length == static_cast<utf8proc_ssize_t>(single.size()) &&
+           single.compare(0, single.size(), reinterpret_cast<const char*>(mapped),
+                          static_cast<std::size_t>(length)) == 0;
+}
+
+bool stableUnderNfc(char32_t c) {
+    std::atomic<std::uint8_t>& known = stability[c];
+    std::uint8_t state = known.load(std::memory_order_relaxed);
+    if (state == 0) {
+        state = decideStable(c) ? 1 : 2;
+        known.store(state, std::memory_order_relaxed);
+    }
+    return state == 1;
+}
+
 }  // namespace
 
+bool isNfc(std::string_view utf8) {
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[pos]);
+        if (lead < 0x80) {
+            ++pos;
+            continue;
+        }
+        // Below U+0300 every code point is a starter that NFC leaves alone: the two-byte forms
+        // with leads C2 to CB need no decoding.
+        if (lead >= 0xC2 && lead <= 0xCB && pos + 1 < utf8.size() &&
+            (static_cast<unsigned char>(utf8[pos + 1]) & 0xC0) == 0x80) {
+            pos += 2;
+            continue;
+        }
+        const Decoded decoded = decodeAt(utf8, pos);
+        if (!decoded.valid || (decoded.scalar >= 0x300 && !stableUnderNfc(decoded.scalar))) {
+            return false;
+        }
+        pos += decoded.length;
+    }
+    return true;
+}
+
 std::string collapseWhiteSpace(std::string_view utf8) {
+    // Only the clusters that start with white space are dropped; everything between them is kept
+    // byte for byte, so cluster boundaries are looked for only where white space stands: whether
+    // one begins there, and how far the characters that extend it reach.
     std::string out;
     out.reserve(utf8.size());
     bool separated = false;
-    ClusterCursor cursor(utf8);
-    while (const auto cluster = cursor.next()) {
-        if (isWhiteSpace(cluster->first)) {
-            separated = true;
+    std::size_t keptFrom = 0;
+    std::optional<char32_t> previous;
+    const auto keep = [&](std::size_t end) {
+        if (end > keptFrom) {
+            if (separated && !out.empty()) {
+                out.push_back(' ');
+            }
+            separated = false;
+            out.append(utf8.substr(keptFrom, end - keptFrom));
+        }
+    };
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        const auto lead = static_cast<unsigned char>(utf8[pos]);
+        if (!mayStartWhiteSpace(lead)) {
+            const Decoded decoded = lead < 0x80 ? Decoded{lead, 1, true} : decodeAt(utf8, pos);
+            previous = decoded.scalar;
+            pos += decoded.length;
             continue;
         }
-        if (separated && !out.empty()) {
-            out.push_back(' ');
+        const Decoded decoded = decodeAt(utf8, pos);
+        // White space that begins no cluster (after a prepended mark, or LF after CR) belongs
+        // to the cluster before it. Neither question depends on what came before the pair.
+        if (!isWhiteSpace(decoded.scalar) ||
+            (previous && !breaksBefore(*previous, decoded.scalar))) {
+            previous = decoded.scalar;
+            pos += decoded.length;
+            continue;
         }
-        separated = false;
-        out.append(utf8.substr(cluster->begin, cluster->end - cluster->begin));
+        keep(pos);
+        std::size_t end = pos + decoded.length;
+        char32_t last = decoded.scalar;
+        utf8proc_int32_t state = 0;
+        while (end < utf8.size()) {
+            const Decoded next = decodeAt(utf8, end);
+            // Below U+0300 nothing extends a cluster, and a line feed only a carriage return.
+            if (next.scalar < 0x300 && !(last == U'\r' && next.scalar == U'\n')) {
+                break;
+            }
+            if (utf8proc_grapheme_break_stateful(static_cast<utf8proc_int32_t>(last),
+                                                 static_cast<utf8proc_int32_t>(next.scalar),
+                                                 &state)) {
+                break;
+            }
+            last = next.scalar;
+            end += next.length;
+        }
+        separated = true;
+        previous = last;
+        pos = end;
+        keptFrom = end;
     }
+    keep(pos);
     return out;
 }
 
 std::string nfc(std::string_view utf8) {
+    if (isNfc(utf8)) {
+        return std::string(utf8);
+    }
     return normalized(utf8, UTF8PROC_COMPOSE);
 }
 
@@ -77,6 +210,10 @@ bool canonicallyEqual(std::string_view a, std::string_view b) {
     if (a == b) {
         return true;
     }
+    // Two texts already in NFC are canonically equal only when they are the same.
+    if (isNfc(a) && isNfc(b)) {
+        return false;
+    }
     return nfc(a) == nfc(b);
 }
 
@@ -84,7 +221,11 @@ bool containsCanonically(std::string_view haystack, std::string_view needle) {
     if (needle.empty()) {
         return true;
     }
-    return nfc(haystack).find(nfc(needle)) != std::string::npos;
+    const std::string normalNeedle = nfc(needle);
+    if (isNfc(haystack)) {
+        return haystack.find(normalNeedle) != std::string_view::npos;
+    }
+    return nfc(haystack).find(normalNeedle) != std::string::npos;
 }
 
 }  // namespace text

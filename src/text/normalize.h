@@ -14,6 +14,12 @@ std::string collapseWhiteSpace(std::string_view utf8);
 /// Canonical composition; ill-formed bytes become U+FFFD first, NUL bytes are kept.
 std::string nfc(std::string_view utf8);
 
+/// Whether the text is well-formed UTF-8 that NFC leaves as it is, decided without normalising:
+/// every code point is a starter that is its own NFC and is no second half of a composition.
+/// False may still be an NFC text (a letter followed by a combining mark that does not compose
+/// with it); true never errs.
+bool isNfc(std::string_view utf8);
+
 /// Canonical decomposition; ill-formed bytes become U+FFFD first, NUL bytes are kept.
 std::string nfd(std::string_view utf8);
 

@@ -15,6 +15,7 @@
 #include "request_check.h"
 #include "text/clip.h"
 #include "text/graphemes.h"
+#include "text/normalize.h"
 #include "text/utf16.h"
 #include "text/utf8.h"
 
@@ -119,6 +120,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view pasted = std::string_view(text).substr(0, split);
     const std::string_view value =
         split == std::string::npos ? std::string_view() : std::string_view(text).substr(split + 1);
+    if (text::collapseWhiteSpace(text) != slowCollapse(text)) {
+        fuzzcheck::finding("collapsing disagrees with the cluster by cluster reference");
+    }
     if (insert::landed(pasted, value) != slowLanded(pasted, value)) {
         fuzzcheck::finding("landed disagrees with the slow reference");
     }

@@ -54,4 +54,42 @@ TEST(TextNormalize, CanonicalComparison) {
     EXPECT_FALSE(text::containsCanonically("abc", "abcd"));
 }
 
+// The quick check that lets a text skip normalisation must never say yes to a text NFC would
+// change; strings straddle it with combining marks at the edges, Hangul, singletons and marks
+// that compose without being combining marks.
+TEST(TextNormalize, QuickCheckNeverPassesATextNfcWouldChange) {
+    const std::string cases[] = {
+        "",
+        "plain ascii",
+        "caf\u00E9\u2026 na\u00EFve",       // Latin-1 and the ellipsis: already NFC
+        "e\u0301",                          // composes
+        "\u0301start",                      // a mark at the start
+        "end\u0301",                        // a mark at the end
+        "\u00E9\u0323",                     // a composite followed by a mark that reorders
+        "\uAC00",                           // a Hangul syllable
+        "\uAC00\u11A8",                     // and a trailing consonant that composes with it
+        "\u1100\u1161",                     // leading consonant and vowel
+        "\u212B",                           // a singleton
+        "\u2000",                           // a singleton among spaces
+        "\u0B47\u0B3E",                     // a starter that is a second half
+        "\u0F73",                           // a non-starter decomposition
+        "\U0001F469\u200D\U0001F4BB",       // an emoji sequence: NFC leaves it
+        "\u0915\u093C",                     // a mark that is composition-excluded
+        "x\xC0y",                           // ill-formed bytes
+        std::string(1000, 'a') + "\u0301",  // the mark far into the text
+    };
+    for (const std::string& c : cases) {
+        if (text::isNfc(c)) {
+            EXPECT_EQ(text::nfc(c), c) << c;
+        }
+    }
+    EXPECT_TRUE(text::isNfc("caf\u00E9\u2026 na\u00EFve"));
+    EXPECT_TRUE(text::isNfc("\uAC00 \U0001F469\u200D\U0001F4BB"));
+    EXPECT_FALSE(text::isNfc("e\u0301"));
+    EXPECT_FALSE(text::isNfc("\u212B"));
+    EXPECT_FALSE(text::isNfc("\uAC00\u11A8"));
+    EXPECT_FALSE(text::isNfc("\u0B47\u0B3E"));
+    EXPECT_FALSE(text::isNfc("x\xC0y"));
+}
+
 }  // namespace
