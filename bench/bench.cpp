@@ -150,9 +150,8 @@ void decodeLarge() {
 // soon after the paste landed the user's pasteboard was back.
 void insertLarge() {
     const std::string text = largeText();
-    const json request = {{"pid", 601},
-                          {"text", text},
-                          {"into", {{"kind", "focus"}, {"mode", "replaceSelection"}}}};
+    const json request = {
+        {"pid", 601}, {"text", text}, {"into", {{"kind", "focus"}, {"mode", "replaceSelection"}}}};
     const std::string requestText = request.dump();
     std::vector<double> walls;
     std::vector<double> backs;
