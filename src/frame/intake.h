@@ -23,12 +23,15 @@ bool isBlankInput(std::string_view bytes);
 nlohmann::json parseRequest(std::string_view bytes);
 
 // The request's record, or the description the "badRequest" reply carries; blank input counts
-// as "{}".
+// as "{}". The input is let go of once parsed, before the record copies what it needs.
 template <class Record>
-std::variant<Record, std::string> decodeBytes(std::string_view input,
+std::variant<Record, std::string> decodeBytes(std::string input,
                                               Record (*decode)(const nlohmann::json&)) {
     try {
-        return decode(parseRequest(isBlankInput(input) ? std::string_view("{}") : input));
+        const nlohmann::json document =
+            parseRequest(isBlankInput(input) ? std::string_view("{}") : std::string_view(input));
+        std::string().swap(input);
+        return decode(document);
     } catch (const DecodeError& error) {
         return error.detail();
     }

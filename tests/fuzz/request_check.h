@@ -24,7 +24,7 @@ template <class Record>
 void checkRequest(const std::uint8_t* data, std::size_t size,
                   Record (*decode)(const nlohmann::json&)) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    const auto decoded = frame::decodeBytes(input, decode);
+    const auto decoded = frame::decodeBytes(std::string(input), decode);
     const auto* detail = std::get_if<std::string>(&decoded);
     if (detail == nullptr) {
         return;  // a record: decoding it did not crash, leak or throw
