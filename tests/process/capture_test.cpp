@@ -1,5 +1,7 @@
 // The capture command as the parent sees it, grouped by the input decision, by the composer
 // outcome and by the error replies; the saved desktop's call log proves what was never read.
+#include <optional>
+
 #include <gtest/gtest.h>
 
 #include "process/harness.h"
@@ -162,6 +164,69 @@ TEST(CaptureInput, ReplaceableAsksTheRangeOnlyForAnEditableFocus) {
     EXPECT_EQ(std::count(reads.begin(), reads.end(), "isSettable AXSelectedTextRange"), 1);
 }
 
+// Every combination of what decides the input: whether the request allows the probe, whether
+// the application's reader trusts the accessibility selection, what kind of element has focus,
+// and whether accessibility reports a selection in it.
+TEST(CaptureInput, TheInputDecisionInEveryCombination) {
+    enum class Kind { editable, readOnly, secure };
+    for (const bool probe : {true, false}) {
+        for (const std::optional<bool> trusts :
+             {std::optional<bool>(), std::optional(false), std::optional(true)}) {
+            for (const Kind kind : {Kind::editable, Kind::readOnly, Kind::secure}) {
+                for (const bool selected : {false, true}) {
+                    const json range =
+                        selected ? desktopjson::range(0, 5) : desktopjson::range(4, 0);
+                    json focused = kind == Kind::readOnly
+                                       ? element("field", {{"AXRole", "AXStaticText"},
+                                                           {"AXValue", "field text"},
+                                                           {"AXSelectedTextRange", range}})
+                                       : desktopjson::textArea("field", "field text",
+                                                               {{"AXSelectedTextRange", range}});
+                    if (kind == Kind::secure) {
+                        focused["attributes"]["AXRole"] = "AXTextField";
+                        focused["attributes"]["AXSubrole"] = "AXSecureTextField";
+                    }
+                    json request = {{"probe", probe}, {"probeTimeoutMs", 200}};
+                    if (trusts) {
+                        request["conversation"] = conversation(*trusts);
+                    }
+                    const Captured result = capture(
+                        desktopWith(focused, {{"copy", {{"delayMs", 0}, {"text", "copied"}}}}),
+                        request);
+                    // The decision, as the protocol states it.
+                    json input = {{"kind", "field"},
+                                  {"replaceable", kind == Kind::editable},
+                                  {"value", "field text"},
+                                  {"truncated", false}};
+                    bool probed = false;
+                    if (kind == Kind::secure) {
+                        input = {{"kind", "none"}};
+                    } else if (selected) {
+                        input = {{"kind", "selection"},
+                                 {"via", "ax"},
+                                 {"text", "field"},
+                                 {"truncated", false}};
+                    } else if (probe && !(trusts.value_or(false) && kind == Kind::editable)) {
+                        probed = true;
+                        input = {{"kind", "selection"},
+                                 {"via", "copy"},
+                                 {"text", "copied"},
+                                 {"truncated", false}};
+                    }
+                    const std::string name =
+                        std::string("probe ") + (probe ? "on" : "off") + ", reader " +
+                        (trusts ? (*trusts ? "trusting" : "doubting") : "none") + ", focus " +
+                        std::to_string(static_cast<int>(kind)) +
+                        (selected ? ", selection" : ", caret");
+                    EXPECT_EQ(result.reply["input"], input) << name;
+                    EXPECT_EQ(result.reply["probe"]["ran"], probed) << name;
+                    EXPECT_EQ(result.saved["lastRun"]["events"].empty(), !probed) << name;
+                }
+            }
+        }
+    }
+}
+
 TEST(CaptureInput, NothingToReportIsNone) {
     json empty = editableField;
     empty["attributes"]["AXValue"] = "";
@@ -249,13 +314,32 @@ TEST(CaptureProbe, WriteBySomebodyElseRightAfterTheCopyIsKept) {
     }
 }
 
-TEST(CaptureProbe, LayoutWithUsCommandKeysCopiesWithTheUsKey) {
-    const json label = element("label", {{"AXRole", "AXStaticText"}, {"AXValue", "a label"}});
-    json file = desktopWith(label, {{"copy", {{"delayMs", 5}, {"text", "copied"}}}});
-    file["layouts"] = {{"current", "dvorak-qwerty"}, {"asciiCapable", "dvorak-qwerty"}};
-    const Captured result = capture(file, json::object());
-    EXPECT_EQ(result.reply["input"]["text"], "copied");
-    EXPECT_EQ(result.saved["lastRun"]["events"][0]["keyCode"], 8);
+// The key of Command-C on each kind of layout, down to the fallback when no layout maps c.
+TEST(CaptureProbe, CommandCIsPressedWithTheKeyTheLayoutGivesIt) {
+    struct Case {
+        json layouts;
+        int keyCode;
+        bool copies;
+    };
+    const json noC = {{"keys", {{"0", "a"}}}};
+    const Case cases[] = {
+        {{{"current", "us"}}, 8, true},
+        {{{"current", "dvorak"}}, 34, true},
+        {{{"current", "dvorak-qwerty"}, {"asciiCapable", "dvorak-qwerty"}}, 8, true},
+        // Found on the ASCII-capable layout; the application reads keys through the current
+        // one, which makes nothing of it, as a real application might.
+        {{{"current", noC}, {"asciiCapable", "dvorak"}}, 34, false},
+        {{{"current", noC}, {"asciiCapable", noC}}, 8, false},  // the fallback
+        {{{"current", nullptr}}, 8, true},  // no layout data: the fallback, read as US
+    };
+    for (const Case& c : cases) {
+        const json label = element("label", {{"AXRole", "AXStaticText"}, {"AXValue", "a label"}});
+        json file = desktopWith(label, {{"copy", {{"delayMs", 5}, {"text", "copied"}}}});
+        file["layouts"] = c.layouts;
+        const Captured result = capture(file, {{"probeTimeoutMs", 100}});
+        EXPECT_EQ(result.saved["lastRun"]["events"][0]["keyCode"], c.keyCode) << c.layouts;
+        EXPECT_EQ(result.reply["input"].value("via", ""), c.copies ? "copy" : "") << c.layouts;
+    }
 }
 
 TEST(CapturePassword, PasswordFieldIsNeverReadCopiedOrSearched) {

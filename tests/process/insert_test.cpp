@@ -259,6 +259,48 @@ TEST(InsertCaret, ModesPlaceTheCaretBeforeThePaste) {
     }
 }
 
+// Every place the helper sets a range or a caret, in text where UTF-16 units and bytes differ
+// (é is one unit in two bytes, 😀 two units in four). The fields do not paste, and keep any
+// range they are given, even past their end: the saved range is the one the helper set.
+TEST(InsertCaret, PositionsCountUtf16UnitsNotBytes) {
+    const std::string text = "\xC3\xA9\xF0\x9F\x98\x80 xy";  // é😀 xy: 6 units, 9 bytes
+    struct Case {
+        const char* name;
+        json into;
+        json range;     // the field's selection before the insert
+        json expected;  // what the helper set
+    };
+    const Case cases[] = {
+        {"replaceField", focusInto("replaceField"), desktopjson::range(0, 0),
+         desktopjson::range(0, 6)},
+        {"afterSelection", focusInto("afterSelection"), desktopjson::range(1, 3),
+         desktopjson::range(4, 0)},
+        {"composer",
+         {{"kind", "composer"}, {"element", "AXTextArea||0,400,300,60"}},
+         desktopjson::range(0, 0),
+         desktopjson::range(6, 0)},
+    };
+    for (const Case& c : cases) {
+        json file = desktopWith(fieldWith(text, c.range), nullptr);
+        json& composer = file["apps"][1]["root"]["children"][0]["children"][1]["children"][0];
+        composer["attributes"]["AXValue"] = text;
+        composer["attributes"]["AXSelectedTextRange"] = c.range;
+        file["apps"][1]["paste"] = nullptr;
+        const bool toComposer = c.into["kind"] == "composer";
+        if (toComposer) {
+            file["frontmost"] = 91;
+        }
+        const Inserted result =
+            insertOn(file, merged(request("z", c.into, {{"verifyTimeoutMs", 0}, {"settleMs", 0}}),
+                                  {{"pid", toComposer ? 91 : editor}}));
+        EXPECT_EQ(result.reply["ok"], true) << c.name << result.reply.dump();
+        EXPECT_EQ(attributesOf(result.saved, toComposer ? 91 : editor,
+                               toComposer ? "composer" : "field")["AXSelectedTextRange"],
+                  c.expected)
+            << c.name;
+    }
+}
+
 TEST(InsertCaret, ReplaceFieldCountsCharactersWhenTheValueIsUnreadable) {
     json field = fieldWith("ignored", desktopjson::range(0, 0));
     field["attributes"]["AXValue"] = {{"error", "cannotComplete"}};
@@ -321,6 +363,35 @@ TEST(InsertVerify, FieldsThatReshapeWhiteSpaceOrDecomposeStillVerify) {
         EXPECT_EQ(events[0],
                   merged(events[0], {{"type", "keyDown"}, {"keyCode", 9}, {"flags", 0x100000}}));
     }
+}
+
+// The comparisons inside the wait are the verdict's: a value that is the one from before in
+// another canonical spelling has not changed, and a paste reshaped by the field has landed.
+TEST(InsertVerify, TheWaitComparesCanonicallyAndWithWhiteSpaceCollapsed) {
+    // The field respells its value in NFC as Command-V arrives; the paste itself comes 300 ms
+    // later. Taking the respelling for the paste would give the pasteboard back too soon, and the
+    // field would paste the user's own clipboard.
+    json respelling =
+        desktopWith(fieldWith("a cafe\u0301 b", desktopjson::range(9, 0)), {{"delayMs", 300}});
+    respelling["timeline"] = {{{"after", "commandV"},
+                               {"delayMs", 0},
+                               {"set",
+                                {{"pid", editor},
+                                 {"element", "field"},
+                                 {"attributes", {{"AXValue", "a caf\u00E9 b"}}}}}}};
+    Inserted result = insertOn(respelling, request("caf\u00E9", focusInto("replaceSelection"),
+                                                   {{"verifyTimeoutMs", 3000}}));
+    EXPECT_EQ(result.reply, ok(false, "yes", true));
+    const std::string value = attributesOf(result.saved, editor, "field")["AXValue"];
+    EXPECT_EQ(value.find("user clipboard"), std::string::npos) << value;
+
+    // Runs of line breaks shown as runs of spaces: seen at once, not after the time-out.
+    result = insertOn(desktopWith(fieldWith("", desktopjson::range(0, 0)),
+                                  {{"delayMs", 5}, {"transform", "newlinesToSpaces"}}),
+                      request("two\n\n\nlines\r\n\r\nhere", focusInto("replaceSelection"),
+                              {{"verifyTimeoutMs", 5000}}));
+    EXPECT_EQ(result.reply, ok(false, "yes", true));
+    EXPECT_LT(result.elapsedMs, 4000);
 }
 
 TEST(InsertVerify, PasteThatNeverShowsIsNo) {
@@ -428,12 +499,30 @@ TEST(InsertPasteboard, WriteBySomebodyElseDuringTheHelpersWriteIsLeftAlone) {
     EXPECT_EQ(attributesOf(result.saved, editor, "field")["AXValue"], "");
 }
 
-TEST(InsertPasteboard, LayoutWithUsCommandKeysPastesWithTheUsKey) {
-    json file = desktopWith(fieldWith("", desktopjson::range(0, 0)));
-    file["layouts"] = {{"current", "dvorak-qwerty"}};
-    const Inserted result = insertOn(file, request("typed", focusInto("replaceSelection")));
-    EXPECT_EQ(result.reply, ok(false, "yes", true));
-    EXPECT_EQ(result.saved["lastRun"]["events"][0]["keyCode"], 9);
+// The key of Command-V on each kind of layout, down to the fallback when no layout maps v.
+TEST(InsertPasteboard, CommandVIsPressedWithTheKeyTheLayoutGivesIt) {
+    struct Case {
+        json layouts;
+        int keyCode;
+        const char* verified;
+    };
+    const json noV = {{"keys", {{"0", "a"}}}};
+    const Case cases[] = {
+        {{{"current", "us"}}, 9, "yes"},
+        {{{"current", "dvorak"}}, 47, "yes"},
+        {{{"current", "dvorak-qwerty"}}, 9, "yes"},
+        {{{"current", noV}, {"asciiCapable", "dvorak"}}, 47, "no"},  // read through current
+        {{{"current", noV}, {"asciiCapable", noV}}, 9, "no"},        // the fallback
+        {{{"current", nullptr}}, 9, "yes"},  // no layout data: the fallback, read as US
+    };
+    for (const Case& c : cases) {
+        json file = desktopWith(fieldWith("", desktopjson::range(0, 0)));
+        file["layouts"] = c.layouts;
+        const Inserted result = insertOn(
+            file, request("typed", focusInto("replaceSelection"), {{"verifyTimeoutMs", 100}}));
+        EXPECT_EQ(result.reply["verified"], c.verified) << c.layouts;
+        EXPECT_EQ(result.saved["lastRun"]["events"][0]["keyCode"], c.keyCode) << c.layouts;
+    }
 }
 
 // --- a capture followed by an insert on the same desktop ------------------------------------

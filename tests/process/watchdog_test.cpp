@@ -260,4 +260,27 @@ TEST(WatchdogProbe, CopyThatNeverComesIsWaitedForOnlyUntilTheProbeTimeOut) {
     EXPECT_TRUE(afterrun::records(saved, "clearContents").empty());
 }
 
+// The exit lock decides between the command and the watchdog, both ways: a command that holds it
+// for its reply is the one that answers, however long past the deadline; a command in a guarded
+// section makes the watchdog wait, and then the watchdog answers.
+TEST(WatchdogExitLock, WhoeverHoldsTheLockFirstAnswers) {
+    struct Case {
+        const char* mode;
+        json reply;
+    };
+    const Case cases[] = {
+        {"reply", {{"ok", true}, {"version", 4}}},
+        {"guarded", {{"ok", false}, {"error", "timedOut"}, {"detail", "deadline of 0 ms passed"}}},
+    };
+    for (const Case& c : cases) {
+        harness::Options options;
+        options.program = LARKSPIN_LOCK_HOLDER_BINARY;
+        options.args = {c.mode};
+        const harness::Run run = harness::run(options);
+        expectOneLine(run);
+        EXPECT_EQ(run.reply(), c.reply) << c.mode;
+        EXPECT_GE(run.elapsedMs, 300) << c.mode;  // the reply came only once the lock was free
+    }
+}
+
 }  // namespace

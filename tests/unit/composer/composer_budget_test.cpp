@@ -1,0 +1,90 @@
+// The budgets of the searches that walk a window breadth first: the composer search and the user
+// search stop after 3000 nodes (the last within the budget is found, the first past it is not),
+// and the composer search also after 150 ms.
+#include <gtest/gtest.h>
+
+#include "ax/focus.h"
+#include "capture/conversation.h"
+#include "composer/composer.h"
+#include "support/desktop_json.h"
+#include "unit/sim/sim_support.h"
+
+namespace {
+
+using desktopjson::element;
+using desktopjson::json;
+
+constexpr int pid = 81;
+
+// A window whose breadth-first order is: the window (0), the focused button (1), `fillers`
+// static texts, then the element under test at position fillers + 2.
+json windowWith(int fillers, const json& last, const json& fillerExtra = json::object()) {
+    json children = json::array({element("focus", {{"AXRole", "AXButton"}})});
+    for (int i = 0; i < fillers; ++i) {
+        children.push_back(
+            element("n" + std::to_string(i), {{"AXRole", "AXStaticText"}}, fillerExtra));
+    }
+    children.push_back(last);
+    return element("window", {{"AXRole", "AXWindow"}}, {{"children", children}});
+}
+
+class ComposerBudgets : public simtest::SimTest {
+  protected:
+    std::optional<composer::Composer> nearestTo(const json& window) {
+        use({{"frontmost", pid},
+             {"apps",
+              {desktopjson::app(
+                  pid, element("root", {{"AXRole", "AXApplication"}}, {{"children", {window}}}),
+                  {{"focused", "focus"}})}}});
+        const auto focus = ax::focusOf(pid);
+        EXPECT_TRUE(focus);
+        return composer::Composer::near(*focus, pid);
+    }
+};
+
+TEST_F(ComposerBudgets, TheWalkStopsAfter3000Nodes) {
+    const json composer = desktopjson::textArea("composer", "");
+    EXPECT_TRUE(nearestTo(windowWith(2997, composer)));  // position 2999: the last visited
+    platform::sim::reset();
+    EXPECT_FALSE(nearestTo(windowWith(2998, composer)));  // position 3000: the first not
+}
+
+TEST_F(ComposerBudgets, TheWalkStopsAfter150Milliseconds) {
+    // Every filler answers after 25 ms, and each is asked its role and its children.
+    const json composer = desktopjson::textArea("composer", "");
+    EXPECT_TRUE(nearestTo(windowWith(1, composer, {{"latencyMs", 25}})));
+    platform::sim::reset();
+    EXPECT_FALSE(nearestTo(windowWith(12, composer, {{"latencyMs", 25}})));
+}
+
+class UserSearchBudget : public simtest::SimTest {};
+
+TEST_F(UserSearchBudget, TheSearchStopsAfter3000Nodes) {
+    capture::Reader reader;
+    reader.list = {{"AXList", std::nullopt}};
+    reader.rows = 1;
+    reader.depth = 0;
+    reader.me = capture::Reader::Me{"AXButton", "me"};
+    const json me =
+        element("me", {{"AXRole", "AXButton"}, {"AXDOMClassList", {"me"}}, {"AXTitle", "Ada"}});
+    for (const auto& [fillers, found] : {std::pair{2997, true}, std::pair{2998, false}}) {
+        json window = windowWith(fillers, me);
+        window["children"].insert(window["children"].begin() + 1,
+                                  element("list", {{"AXRole", "AXList"}}));
+        // The list takes the first filler's place: the user stays at position fillers + 2.
+        window["children"].erase(window["children"].begin() + 2);
+        use({{"frontmost", pid},
+             {"apps",
+              {desktopjson::app(
+                  pid, element("root", {{"AXRole", "AXApplication"}}, {{"children", {window}}}),
+                  {{"focused", "focus"}})}}});
+        const auto focus = ax::focusOf(pid);
+        ASSERT_TRUE(focus);
+        const json result =
+            capture::dumpConversation(capture::ConversationRequest{60000, {}}, reader, *focus);
+        EXPECT_EQ(result["me"], found ? json("Ada") : json(nullptr)) << fillers;
+        platform::sim::reset();
+    }
+}
+
+}  // namespace
