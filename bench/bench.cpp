@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "process/harness.h"
@@ -52,6 +53,22 @@ double pythonLoadMs(const std::string& path) {
                     path};
     const harness::Run run = harness::run(options);
     return run.out.empty() ? -1 : std::atof(run.out.c_str());
+}
+
+// When the field read the pasteboard for its paste, and when the helper last wrote it (the
+// restore), from the run's record; -1 for what did not happen.
+std::pair<double, double> pasteAndRestore(const json& saved) {
+    double landed = -1;
+    double restored = -1;
+    for (const json& op : saved["lastRun"]["pasteboard"]) {
+        if (op["by"] == "app" && op["op"] == "stringForType" && landed < 0) {
+            landed = op["atMs"].get<double>();
+        }
+        if (op["by"] == "helper" && op["op"] == "writeObjects") {
+            restored = op["atMs"].get<double>();
+        }
+    }
+    return {landed, restored};
 }
 
 // The request as a file beside the desktop, for python3 to read; removed with `remove()`.
@@ -163,16 +180,7 @@ void insertLarge() {
         const harness::Run run = harness::command("insert", requestText, desktop.path());
         reply = run.out.substr(0, 80);
         const json saved = desktop.read();
-        double landed = -1;
-        double restored = -1;
-        for (const json& op : saved["lastRun"]["pasteboard"]) {
-            if (op["by"] == "app" && op["op"] == "stringForType" && landed < 0) {
-                landed = op["atMs"].get<double>();
-            }
-            if (op["by"] == "helper" && op["op"] == "writeObjects") {
-                restored = op["atMs"].get<double>();
-            }
-        }
+        const auto [landed, restored] = pasteAndRestore(saved);
         walls.push_back(run.elapsedMs);
         backs.push_back(restored - landed);
         python.push_back(pythonLoadMs(file.path));
@@ -233,16 +241,7 @@ void insertAfterPaste() {
                                    {"text", "hello"},
                                    {"into", {{"kind", "focus"}, {"mode", "replaceSelection"}}}});
         const json saved = desktop.read();
-        double landed = -1;
-        double restored = -1;
-        for (const json& op : saved["lastRun"]["pasteboard"]) {
-            if (op["by"] == "app" && op["op"] == "stringForType" && landed < 0) {
-                landed = op["atMs"].get<double>();
-            }
-            if (op["by"] == "helper" && op["op"] == "writeObjects") {
-                restored = op["atMs"].get<double>();
-            }
-        }
+        const auto [landed, restored] = pasteAndRestore(saved);
         if (landed >= 0 && restored >= 0) {
             afterLanding.push_back(restored - landed);
         }

@@ -28,15 +28,23 @@ json windowWith(int fillers, const json& last, const json& fillerExtra = json::o
     return element("window", {{"AXRole", "AXWindow"}}, {{"children", children}});
 }
 
+// The window as the only one of the frontmost application, its button focused.
+std::optional<ax::Focus> focusIn(const json& window) {
+    platform::sim::reset();
+    const auto error = platform::sim::install(json{
+        {"frontmost", pid},
+        {"apps",
+         {desktopjson::app(
+             pid, element("root", {{"AXRole", "AXApplication"}}, {{"children", {window}}}),
+             {{"focused", "focus"}})}}}.dump());
+    EXPECT_FALSE(error) << *error;
+    return ax::focusOf(pid);
+}
+
 class ComposerBudgets : public simtest::SimTest {
   protected:
-    std::optional<composer::Composer> nearestTo(const json& window) {
-        use({{"frontmost", pid},
-             {"apps",
-              {desktopjson::app(
-                  pid, element("root", {{"AXRole", "AXApplication"}}, {{"children", {window}}}),
-                  {{"focused", "focus"}})}}});
-        const auto focus = ax::focusOf(pid);
+    static std::optional<composer::Composer> nearestTo(const json& window) {
+        const auto focus = focusIn(window);
         EXPECT_TRUE(focus);
         return composer::Composer::near(*focus, pid);
     }
@@ -44,8 +52,7 @@ class ComposerBudgets : public simtest::SimTest {
 
 TEST_F(ComposerBudgets, TheWalkStopsAfter3000Nodes) {
     const json composer = desktopjson::textArea("composer", "");
-    EXPECT_TRUE(nearestTo(windowWith(2997, composer)));  // position 2999: the last visited
-    platform::sim::reset();
+    EXPECT_TRUE(nearestTo(windowWith(2997, composer)));   // position 2999: the last visited
     EXPECT_FALSE(nearestTo(windowWith(2998, composer)));  // position 3000: the first not
 }
 
@@ -53,7 +60,6 @@ TEST_F(ComposerBudgets, TheWalkStopsAfter150Milliseconds) {
     // Every filler answers after 25 ms, and each is asked its role and its children.
     const json composer = desktopjson::textArea("composer", "");
     EXPECT_TRUE(nearestTo(windowWith(1, composer, {{"latencyMs", 25}})));
-    platform::sim::reset();
     EXPECT_FALSE(nearestTo(windowWith(12, composer, {{"latencyMs", 25}})));
 }
 
@@ -73,17 +79,11 @@ TEST_F(UserSearchBudget, TheSearchStopsAfter3000Nodes) {
                                   element("list", {{"AXRole", "AXList"}}));
         // The list takes the first filler's place: the user stays at position fillers + 2.
         window["children"].erase(window["children"].begin() + 2);
-        use({{"frontmost", pid},
-             {"apps",
-              {desktopjson::app(
-                  pid, element("root", {{"AXRole", "AXApplication"}}, {{"children", {window}}}),
-                  {{"focused", "focus"}})}}});
-        const auto focus = ax::focusOf(pid);
+        const auto focus = focusIn(window);
         ASSERT_TRUE(focus);
         const json result =
             capture::dumpConversation(capture::ConversationRequest{60000, {}}, reader, *focus);
         EXPECT_EQ(result["me"], found ? json("Ada") : json(nullptr)) << fillers;
-        platform::sim::reset();
     }
 }
 
