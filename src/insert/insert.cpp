@@ -47,6 +47,9 @@ void insert(const InsertRequest& request) {
     if (!platform::isProcessTrusted()) {
         frame::fail("notTrusted");
     }
+    // Asked for before anything else is touched: where there is no pasteboard, the command ends
+    // here with the target's focus, selection and front window as they were.
+    const platform::Pasteboard pasteboard = platform::generalPasteboard();
     const auto target = platform::runningApplicationWithProcessIdentifier(request.pid);
     if (!target || platform::isTerminated(*target)) {
         frame::fail("targetGone");
@@ -71,7 +74,6 @@ void insert(const InsertRequest& request) {
     if (watchable) {
         judge.emplace(aimed.paste, *before);
     }
-    const platform::Pasteboard pasteboard = platform::generalPasteboard();
     clipboard::PasteboardSnapshot snapshot = clipboard::takeSnapshot(pasteboard);
 
     // The write and the parking are one unit for the watchdog: it sees the pasteboard untouched

@@ -1,0 +1,478 @@
+// The accessibility interface over AT-SPI: each AX attribute the core reads is answered from
+// one or a few bus calls on the element, with the element's own messaging time-out on each.
+#include "platform/accessibility.h"
+
+#include <algorithm>
+#include <atspi/atspi-constants.h>
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <map>
+
+#include "display.h"
+#include "node.h"
+#include "offsets.h"
+#include "registry.h"
+#include "roles.h"
+#include "search.h"
+#include "text/scalars.h"
+
+namespace platform {
+
+namespace {
+
+using atspi::Got;
+using atspi::Ref;
+using atspi::Target;
+using Kind = ElementObject::Kind;
+
+AttributeRead failed(AXError error) {
+    return {error, std::nullopt};
+}
+
+AttributeRead of(Value value) {
+    return {AXError::success, std::move(value)};
+}
+
+Element wrap(const Ref& ref) {
+    return Element{std::make_shared<ElementObject>(Kind::accessible, ref, 0)};
+}
+
+template <class T>
+AttributeRead fromGot(const Got<T>& got, const std::function<Value(const T&)>& convert) {
+    return got.ok() ? of(convert(*got.value)) : failed(got.error);
+}
+
+// Absent and empty are the same on the bus; AX leaves an attribute with nothing in it out.
+AttributeRead nonEmpty(const Got<std::string>& got) {
+    if (!got.ok()) {
+        return failed(got.error);
+    }
+    return got.value->empty() ? failed(AXError::noValue) : of(Value{*got.value});
+}
+
+struct Subject {
+    ElementObject& element;
+    Target at;
+};
+
+Got<std::uint32_t> roleOf(Subject& s) {
+    return atspi::role(s.element, s.at);
+}
+
+bool isPassword(Subject& s) {
+    const auto role = roleOf(s);
+    // An object whose role cannot be told is treated as a password field: its text stays unread.
+    return !role.ok() || *role.value == ATSPI_ROLE_PASSWORD_TEXT;
+}
+
+Got<atspi::AxRole> axRoleOf(Subject& s) {
+    const auto role = roleOf(s);
+    if (!role.ok()) {
+        return Got<atspi::AxRole>::failed(role.error);
+    }
+    bool multiLine = false;
+    if (*role.value == ATSPI_ROLE_TEXT) {
+        const auto state = atspi::states(s.at);
+        if (!state.ok()) {
+            return Got<atspi::AxRole>::failed(state.error);
+        }
+        multiLine = atspi::has(*state.value, ATSPI_STATE_MULTI_LINE);
+    }
+    return Got<atspi::AxRole>::of(atspi::axRole(*role.value, multiLine));
+}
+
+bool isStaticText(std::uint32_t role) {
+    return role == ATSPI_ROLE_LABEL || role == ATSPI_ROLE_STATIC || role == ATSPI_ROLE_CAPTION;
+}
+
+// The text attributes: a password field answers none that would hand out its characters.
+AttributeRead textValue(Subject& s) {
+    if (!atspi::implements(s.element, s.at, atspi::textInterface)) {
+        return failed(AXError::attributeUnsupported);
+    }
+    if (isPassword(s)) {
+        return failed(AXError::noValue);
+    }
+    const auto whole = atspi::text(s.at);
+    return whole.ok() ? of(Value{*whole.value}) : failed(whole.error);
+}
+
+Got<std::pair<std::int32_t, std::int32_t>> selectionOrCaret(const Target& at) {
+    using Result = Got<std::pair<std::int32_t, std::int32_t>>;
+    const auto selected = atspi::selection(at);
+    if (!selected.ok()) {
+        return Result::failed(selected.error);
+    }
+    if (*selected.value) {
+        return Result::of(**selected.value);
+    }
+    const auto caret = atspi::caret(at);
+    if (!caret.ok()) {
+        return Result::failed(caret.error);
+    }
+    const std::int32_t offset = std::max(*caret.value, 0);
+    return Result::of(std::pair{offset, offset});
+}
+
+AttributeRead selectedText(Subject& s) {
+    if (!atspi::implements(s.element, s.at, atspi::textInterface)) {
+        return failed(AXError::attributeUnsupported);
+    }
+    if (isPassword(s)) {
+        return failed(AXError::noValue);
+    }
+    const auto selected = atspi::selection(s.at);
+    if (!selected.ok()) {
+        return failed(selected.error);
+    }
+    if (!*selected.value) {
+        return of(Value{std::string()});
+    }
+    const auto [start, end] = **selected.value;
+    const auto part = atspi::textBetween(s.at, start, end);
+    return part.ok() ? of(Value{*part.value}) : failed(part.error);
+}
+
+AttributeRead selectedRange(Subject& s) {
+    if (!atspi::implements(s.element, s.at, atspi::textInterface)) {
+        return failed(AXError::attributeUnsupported);
+    }
+    const auto scalars = selectionOrCaret(s.at);
+    if (!scalars.ok()) {
+        return failed(scalars.error);
+    }
+    const auto units =
+        atspi::utf16Range(s.at, isPassword(s), scalars.value->first, scalars.value->second);
+    return fromGot<Range>(units, [](const Range& r) { return Value{Wrapped{r}}; });
+}
+
+AttributeRead numberOfCharacters(Subject& s) {
+    if (!atspi::implements(s.element, s.at, atspi::textInterface)) {
+        return failed(AXError::attributeUnsupported);
+    }
+    if (isPassword(s)) {
+        const atspi::Reply reply =
+            atspi::property(s.at.ref, atspi::textInterface, "CharacterCount", s.at.timeoutMs);
+        const auto count = atspi::readInt32(reply);
+        if (!reply.ok() || !count) {
+            return failed(reply.ok() ? AXError::failure : atspi::errorOf(reply));
+        }
+        return of(Value{Number{std::int64_t{*count}}});
+    }
+    const auto whole = atspi::text(s.at);
+    if (!whole.ok()) {
+        return failed(whole.error);
+    }
+    return of(Value{
+        Number{text::utf16OfScalars(*whole.value, std::numeric_limits<std::int32_t>::max())}});
+}
+
+AttributeRead role(Subject& s) {
+    const auto role = axRoleOf(s);
+    return role.ok() ? of(Value{role.value->role}) : failed(role.error);
+}
+
+AttributeRead subrole(Subject& s) {
+    const auto role = axRoleOf(s);
+    if (!role.ok()) {
+        return failed(role.error);
+    }
+    return role.value->subrole ? of(Value{*role.value->subrole}) : failed(AXError::noValue);
+}
+
+AttributeRead title(Subject& s) {
+    const auto role = roleOf(s);
+    if (!role.ok()) {
+        return failed(role.error);
+    }
+    // A label's name is its text, which AX gives as the value, not as a title.
+    if (isStaticText(*role.value)) {
+        return failed(AXError::noValue);
+    }
+    return nonEmpty(atspi::stringProperty(s.at, atspi::accessibleInterface, "Name"));
+}
+
+AttributeRead description(Subject& s) {
+    return nonEmpty(atspi::stringProperty(s.at, atspi::accessibleInterface, "Description"));
+}
+
+AttributeRead placeholder(Subject& s) {
+    const auto got = atspi::attribute(s.at, "placeholder-text");
+    if (!got.ok()) {
+        return failed(got.error);
+    }
+    return *got.value && !(*got.value)->empty() ? of(Value{**got.value}) : failed(AXError::noValue);
+}
+
+AttributeRead position(Subject& s) {
+    return fromGot<Rect>(atspi::extents(s.at),
+                         [](const Rect& r) { return Value{Wrapped{r.origin}}; });
+}
+
+AttributeRead size(Subject& s) {
+    return fromGot<Rect>(atspi::extents(s.at),
+                         [](const Rect& r) { return Value{Wrapped{r.size}}; });
+}
+
+AttributeRead parentOf(Subject& s) {
+    const auto up = atspi::parent(s.at);
+    if (!up.ok()) {
+        return failed(up.error);
+    }
+    return *up.value ? of(Value{wrap(**up.value)}) : failed(AXError::noValue);
+}
+
+AttributeRead childrenOf(Subject& s) {
+    const auto below = atspi::children(s.at);
+    if (!below.ok()) {
+        return failed(below.error);
+    }
+    ValueList list;
+    list.reserve(below.value->size());
+    for (const Ref& child : *below.value) {
+        list.push_back(Value{wrap(child)});
+    }
+    return of(Value{std::move(list)});
+}
+
+AttributeRead focused(Subject& s) {
+    return fromGot<atspi::States>(atspi::states(s.at), [](const atspi::States& states) {
+        return Value{atspi::has(states, ATSPI_STATE_FOCUSED)};
+    });
+}
+
+AttributeRead asElement(const Got<Ref>& got) {
+    return got.ok() ? of(Value{wrap(*got.value)}) : failed(got.error);
+}
+
+// The root of the application that owns the object: its bus name's registry entry.
+Target rootOf(const Target& at) {
+    return Target{Ref{at.ref.bus, atspi::rootPath}, at.timeoutMs};
+}
+
+AttributeRead focusedElement(Subject& s) {
+    return asElement(atspi::focusedObject(rootOf(s.at)));
+}
+
+AttributeRead focusedWindow(Subject& s) {
+    return asElement(atspi::activeWindow(rootOf(s.at)));
+}
+
+AttributeRead window(Subject& s) {
+    return asElement(atspi::windowOf(s.at));
+}
+
+using Reader = AttributeRead (*)(Subject&);
+
+const std::map<std::string, Reader, std::less<>>& readers() {
+    static const std::map<std::string, Reader, std::less<>> table{
+        {"AXRole", role},
+        {"AXSubrole", subrole},
+        {"AXTitle", title},
+        {"AXDescription", description},
+        {"AXPlaceholderValue", placeholder},
+        {"AXValue", textValue},
+        {"AXSelectedText", selectedText},
+        {"AXSelectedTextRange", selectedRange},
+        {"AXNumberOfCharacters", numberOfCharacters},
+        {"AXPosition", position},
+        {"AXSize", size},
+        {"AXParent", parentOf},
+        {"AXChildren", childrenOf},
+        {"AXFocused", focused},
+        {"AXWindow", window},
+        {"AXFocusedUIElement", focusedElement},
+        {"AXFocusedWindow", focusedWindow},
+    };
+    return table;
+}
+
+std::optional<Subject> subjectOf(const Element& element, AXError& error) {
+    if (!element.object || element.object->kind == Kind::systemWide) {
+        error = AXError::illegalArgument;
+        return std::nullopt;
+    }
+    auto at = atspi::target(*element.object);
+    if (!at) {
+        // An application that has not registered on the bus, or no bus at all.
+        error = AXError::cannotComplete;
+        return std::nullopt;
+    }
+    return Subject{*element.object, *at};
+}
+
+// The system-wide element: what is in front, for every application.
+AttributeRead systemWideAttribute(const ElementObject& element, const std::string& attribute) {
+    if (attribute == "AXRole") {
+        return of(Value{std::string("AXSystemWide")});
+    }
+    if (attribute != "AXFocusedApplication" && attribute != "AXFocusedUIElement") {
+        return failed(AXError::attributeUnsupported);
+    }
+    const auto pid = atspi::frontmostPid();
+    if (!pid) {
+        return failed(AXError::noValue);
+    }
+    Element app{std::make_shared<ElementObject>(Kind::application, Ref{}, *pid)};
+    app.object->timeoutMs = element.timeoutMs.load();
+    if (attribute == "AXFocusedApplication") {
+        return of(Value{app});
+    }
+    return copyAttributeValue(app, attribute);
+}
+
+}  // namespace
+
+bool isProcessTrusted() {
+    // No permission guards the accessibility bus: whoever can reach it may use it.
+    return true;
+}
+
+Element createApplication(Pid pid) {
+    return Element{std::make_shared<ElementObject>(Kind::application, Ref{}, pid)};
+}
+
+Element createSystemWide() {
+    return Element{std::make_shared<ElementObject>(Kind::systemWide, Ref{}, 0)};
+}
+
+AttributeRead copyAttributeValue(const Element& element, const std::string& attribute) {
+    if (element.object && element.object->kind == Kind::systemWide) {
+        return systemWideAttribute(*element.object, attribute);
+    }
+    const auto found = readers().find(attribute);
+    if (found == readers().end()) {
+        return failed(element.object ? AXError::attributeUnsupported : AXError::illegalArgument);
+    }
+    AXError error = AXError::failure;
+    auto subject = subjectOf(element, error);
+    return subject ? found->second(*subject) : failed(error);
+}
+
+AttributeRead copyParameterizedAttributeValue(const Element& element, const std::string& attribute,
+                                              const Value& parameter) {
+    if (attribute != "AXBoundsForRange") {
+        return failed(AXError::attributeUnsupported);
+    }
+    const auto* wrapped = std::get_if<Wrapped>(&parameter.data);
+    if (wrapped == nullptr || wrapped->kind() != WrappedKind::range) {
+        return failed(AXError::illegalArgument);
+    }
+    AXError error = AXError::failure;
+    auto s = subjectOf(element, error);
+    if (!s) {
+        return failed(error);
+    }
+    if (!atspi::implements(s->element, s->at, atspi::textInterface)) {
+        return failed(AXError::attributeUnsupported);
+    }
+    const auto scalars = atspi::scalarRange(s->at, isPassword(*s), std::get<Range>(wrapped->value));
+    if (!scalars.ok()) {
+        return failed(scalars.error);
+    }
+    const auto [start, end] = *scalars.value;
+    // An empty range is the caret: the character after it, narrowed to its leading edge.
+    Got<Rect> bounds = start == end ? atspi::characterExtents(s->at, start)
+                                    : atspi::rangeExtents(s->at, start, end);
+    if (bounds.ok() && start == end) {
+        bounds.value->size.width = 0;
+    }
+    return fromGot<Rect>(bounds, [](const Rect& r) { return Value{Wrapped{r}}; });
+}
+
+AXError setAttributeValue(const Element& element, const std::string& attribute,
+                          const Value& value) {
+    AXError error = AXError::failure;
+    auto s = subjectOf(element, error);
+    if (!s) {
+        return error;
+    }
+    if (attribute == "AXFocused") {
+        const bool* wanted = std::get_if<bool>(&value.data);
+        if (wanted == nullptr || !*wanted) {
+            return AXError::illegalArgument;  // focus can be given, not taken away
+        }
+        return atspi::callForTrue(s->at, atspi::componentInterface, "GrabFocus", {});
+    }
+    if (attribute != "AXSelectedTextRange") {
+        return AXError::attributeUnsupported;
+    }
+    const auto* wrapped = std::get_if<Wrapped>(&value.data);
+    if (wrapped == nullptr || wrapped->kind() != WrappedKind::range) {
+        return AXError::illegalArgument;
+    }
+    const auto scalars = atspi::scalarRange(s->at, isPassword(*s), std::get<Range>(wrapped->value));
+    if (!scalars.ok()) {
+        return scalars.error;
+    }
+    const auto [start, end] = *scalars.value;
+    using atspi::Argument;
+    if (start == end) {
+        return atspi::callForTrue(s->at, atspi::textInterface, "SetCaretOffset",
+                                  {Argument::of(start)});
+    }
+    // SetSelection changes an existing selection only; without one it fails.
+    const auto selected = atspi::selection(s->at);
+    if (!selected.ok()) {
+        return selected.error;
+    }
+    if (!*selected.value) {
+        return atspi::callForTrue(s->at, atspi::textInterface, "AddSelection",
+                                  {Argument::of(start), Argument::of(end)});
+    }
+    return atspi::callForTrue(
+        s->at, atspi::textInterface, "SetSelection",
+        {Argument::of(std::int32_t{0}), Argument::of(start), Argument::of(end)});
+}
+
+SettableRead isAttributeSettable(const Element& element, const std::string& attribute) {
+    AXError error = AXError::failure;
+    auto s = subjectOf(element, error);
+    if (!s) {
+        return {error, false};
+    }
+    const auto state = atspi::states(s->at);
+    if (!state.ok()) {
+        return {state.error, false};
+    }
+    const atspi::States& states = *state.value;
+    if (attribute == "AXFocused") {
+        return {AXError::success, atspi::has(states, ATSPI_STATE_FOCUSABLE)};
+    }
+    if (attribute == "AXValue") {
+        return {AXError::success,
+                atspi::implements(s->element, s->at, atspi::editableTextInterface) &&
+                    atspi::has(states, ATSPI_STATE_EDITABLE)};
+    }
+    if (attribute == "AXSelectedTextRange") {
+        return {AXError::success, atspi::implements(s->element, s->at, atspi::textInterface) &&
+                                      (atspi::has(states, ATSPI_STATE_EDITABLE) ||
+                                       atspi::has(states, ATSPI_STATE_SELECTABLE_TEXT))};
+    }
+    return {AXError::success, false};
+}
+
+AXError setMessagingTimeout(const Element& element, float seconds) {
+    if (!element.object || !(seconds >= 0) || !std::isfinite(seconds)) {
+        return AXError::illegalArgument;
+    }
+    // 0 restores the default, as on macOS; D-Bus itself takes milliseconds.
+    const long ms = std::lround(static_cast<double>(seconds) * 1000.0);
+    element.object->timeoutMs =
+        ms == 0 ? defaultMessagingTimeoutMs : static_cast<int>(std::min<long>(ms, 1L << 30));
+    return AXError::success;
+}
+
+PidRead getPid(const Element& element) {
+    if (!element.object || element.object->kind == Kind::systemWide) {
+        return {AXError::illegalArgument, 0};
+    }
+    if (element.object->kind == Kind::application) {
+        return {AXError::success, element.object->pid};
+    }
+    const auto pid = atspi::pidOfBus(element.object->ref.bus, element.object->timeoutMs.load());
+    return pid ? PidRead{AXError::success, *pid} : PidRead{AXError::invalidUIElement, 0};
+}
+
+}  // namespace platform

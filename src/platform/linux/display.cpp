@@ -1,0 +1,182 @@
+// Xlib, on one connection opened on first use and kept. Windows come and go while they are
+// read, so X errors are ignored and a read of a vanished window is simply absent.
+#include "display.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <mutex>
+#include <vector>
+
+namespace platform::atspi {
+
+namespace {
+
+// Far more than any real stacking; it only stops a walk up a broken tree.
+constexpr int ancestorLimit = 64;
+
+int ignoreErrors(Display* /*display*/, XErrorEvent* /*error*/) {
+    return 0;
+}
+
+std::mutex mutex;
+
+Display* display() {
+    static Display* const opened = [] {
+        XSetErrorHandler(ignoreErrors);
+        return XOpenDisplay(nullptr);
+    }();
+    return opened;
+}
+
+std::optional<unsigned long> cardinal(Display* x, Window window, const char* name, Atom type) {
+    const Atom property = XInternAtom(x, name, True);
+    if (property == None) {
+        return std::nullopt;
+    }
+    Atom actualType = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    std::optional<unsigned long> value;
+    if (XGetWindowProperty(x, window, property, 0, 1, False, type, &actualType, &format, &count,
+                           &after, &data) == Success &&
+        data != nullptr && actualType == type && format == 32 && count == 1) {
+        value = *reinterpret_cast<unsigned long*>(data);  // Xlib hands 32-bit items as long
+    }
+    if (data != nullptr) {
+        XFree(data);
+    }
+    return value;
+}
+
+std::optional<std::string> text(Display* x, Window window, const char* name) {
+    const Atom property = XInternAtom(x, name, True);
+    if (property == None) {
+        return std::nullopt;
+    }
+    Atom actualType = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    std::optional<std::string> value;
+    if (XGetWindowProperty(x, window, property, 0, 1024, False, AnyPropertyType, &actualType,
+                           &format, &count, &after, &data) == Success &&
+        data != nullptr && format == 8 && count > 0) {
+        value.emplace(reinterpret_cast<const char*>(data), count);
+    }
+    if (data != nullptr) {
+        XFree(data);
+    }
+    return value;
+}
+
+std::optional<Pid> pidOf(Display* x, Window window) {
+    const auto pid = cardinal(x, window, "_NET_WM_PID", XA_CARDINAL);
+    return pid && *pid > 0 ? std::optional<Pid>(static_cast<Pid>(*pid)) : std::nullopt;
+}
+
+std::vector<Window> childrenOf(Display* x, Window window) {
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    std::vector<Window> list;
+    if (XQueryTree(x, window, &root, &parent, &children, &count) != 0 && children != nullptr) {
+        list.assign(children, children + count);
+    }
+    if (children != nullptr) {
+        XFree(children);
+    }
+    return list;
+}
+
+std::optional<Window> parentOf(Display* x, Window window) {
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    const bool ok = XQueryTree(x, window, &root, &parent, &children, &count) != 0;
+    if (children != nullptr) {
+        XFree(children);
+    }
+    return ok && parent != 0 && parent != root ? std::optional<Window>(parent) : std::nullopt;
+}
+
+// The first window from this one up that names its process.
+std::optional<Pid> pidUpFrom(Display* x, Window window) {
+    for (int step = 0; step < ancestorLimit; ++step) {
+        if (const auto pid = pidOf(x, window)) {
+            return pid;
+        }
+        const auto up = parentOf(x, window);
+        if (!up) {
+            return std::nullopt;
+        }
+        window = *up;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<Pid> frontmostPid() {
+    std::lock_guard lock(mutex);
+    Display* x = display();
+    if (x == nullptr) {
+        return std::nullopt;
+    }
+    const Window root = DefaultRootWindow(x);
+    if (const auto active = cardinal(x, root, "_NET_ACTIVE_WINDOW", XA_WINDOW); active && *active) {
+        if (const auto pid = pidUpFrom(x, static_cast<Window>(*active))) {
+            return pid;
+        }
+    }
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(x, &focus, &revert);
+    if (focus == None || focus == PointerRoot) {
+        return std::nullopt;
+    }
+    return pidUpFrom(x, focus);
+}
+
+std::optional<std::string> applicationId(Pid pid) {
+    std::lock_guard lock(mutex);
+    Display* x = display();
+    if (x == nullptr) {
+        return std::nullopt;
+    }
+    // Top-level windows are the root's children, or their children under a reparenting
+    // window manager.
+    std::vector<Window> candidates;
+    for (const Window top : childrenOf(x, DefaultRootWindow(x))) {
+        candidates.push_back(top);
+        for (const Window inner : childrenOf(x, top)) {
+            candidates.push_back(inner);
+        }
+    }
+    std::optional<std::string> wmClass;
+    for (const Window window : candidates) {
+        if (pidOf(x, window) != pid) {
+            continue;
+        }
+        if (auto id = text(x, window, "_GTK_APPLICATION_ID")) {
+            return id;
+        }
+        if (!wmClass) {
+            // WM_CLASS is "instance\0Class\0": the class names the application.
+            if (const auto both = text(x, window, "WM_CLASS")) {
+                const auto cut = both->find('\0');
+                if (cut != std::string::npos && cut + 1 < both->size()) {
+                    wmClass = std::string(both->c_str() + cut + 1);
+                }
+            }
+        }
+    }
+    return wmClass;
+}
+
+}  // namespace platform::atspi

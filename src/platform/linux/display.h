@@ -1,0 +1,19 @@
+// The X display: which application is in front, and the names X11 gives a process's windows.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/types.h"
+
+namespace platform::atspi {
+
+/// The process of the window in front: the window manager's active window, or without one the
+/// window with the input focus, up to its top-level window and that window's _NET_WM_PID.
+std::optional<Pid> frontmostPid();
+
+/// An identifier of the application behind the process's top-level windows: the GApplication id
+/// GTK publishes (_GTK_APPLICATION_ID), else the class part of WM_CLASS.
+std::optional<std::string> applicationId(Pid pid);
+
+}  // namespace platform::atspi

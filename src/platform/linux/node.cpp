@@ -1,0 +1,241 @@
+// One accessible object's reads and writes over the bus.
+#include "node.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "registry.h"
+
+namespace platform::atspi {
+
+namespace {
+
+constexpr std::uint32_t screenCoordinates = 0;  // ATSPI_COORD_TYPE_SCREEN
+
+template <class T>
+Got<T> fromReply(const Reply& reply, std::optional<T> value) {
+    if (!reply.ok()) {
+        return Got<T>::failed(errorOf(reply));
+    }
+    return value ? Got<T>::of(std::move(*value)) : Got<T>::failed(AXError::failure);
+}
+
+Got<Rect> rectOf(const Reply& reply) {
+    if (!reply.ok()) {
+        return Got<Rect>::failed(errorOf(reply));
+    }
+    const auto values = readInt32s(reply);
+    if (!values || values->size() != 4) {
+        return Got<Rect>::failed(AXError::failure);
+    }
+    const auto& v = *values;
+    if (std::any_of(v.begin(), v.end(), [](std::int32_t n) { return n == INT_MIN; })) {
+        return Got<Rect>::failed(AXError::noValue);
+    }
+    return Got<Rect>::of(Rect{{static_cast<double>(v[0]), static_cast<double>(v[1])},
+                              {static_cast<double>(v[2]), static_cast<double>(v[3])}});
+}
+
+}  // namespace
+
+AXError errorOf(const Reply& reply) {
+    if (reply.ok()) {
+        return AXError::success;
+    }
+    if (reply.timedOut()) {
+        return AXError::cannotComplete;
+    }
+    const std::string& name = reply.error();
+    if (name == DBUS_ERROR_UNKNOWN_METHOD || name == DBUS_ERROR_UNKNOWN_INTERFACE ||
+        name == DBUS_ERROR_UNKNOWN_PROPERTY) {
+        return AXError::attributeUnsupported;
+    }
+    if (name == DBUS_ERROR_UNKNOWN_OBJECT || name == DBUS_ERROR_SERVICE_UNKNOWN ||
+        name == DBUS_ERROR_NAME_HAS_NO_OWNER || name == DBUS_ERROR_DISCONNECTED ||
+        name == DBUS_ERROR_INVALID_ARGS) {
+        return AXError::invalidUIElement;
+    }
+    return AXError::failure;
+}
+
+bool has(const States& states, int state) {
+    const auto word = static_cast<std::size_t>(state / 32);
+    return word < states.size() && ((states[word] >> (state % 32)) & 1u) != 0;
+}
+
+std::optional<Target> target(ElementObject& element) {
+    const int timeoutMs = element.timeoutMs.load();
+    std::lock_guard lock(element.mutex);
+    if (element.ref.bus.empty() && element.kind == ElementObject::Kind::application) {
+        if (auto root = applicationRoot(element.pid, timeoutMs)) {
+            element.ref = std::move(*root);
+        }
+    }
+    if (element.ref.bus.empty()) {
+        return std::nullopt;
+    }
+    return Target{element.ref, timeoutMs};
+}
+
+Got<std::uint32_t> role(ElementObject& element, const Target& at) {
+    {
+        std::lock_guard lock(element.mutex);
+        if (element.role) {
+            return Got<std::uint32_t>::of(*element.role);
+        }
+    }
+    const Reply reply = call(at.ref, accessibleInterface, "GetRole", {}, at.timeoutMs);
+    Got<std::uint32_t> got = fromReply(reply, readUint32(reply));
+    if (got.ok()) {
+        std::lock_guard lock(element.mutex);
+        element.role = got.value;
+    }
+    return got;
+}
+
+Got<std::vector<std::string>> interfaces(ElementObject& element, const Target& at) {
+    {
+        std::lock_guard lock(element.mutex);
+        if (element.interfaces) {
+            return Got<std::vector<std::string>>::of(*element.interfaces);
+        }
+    }
+    const Reply reply = call(at.ref, accessibleInterface, "GetInterfaces", {}, at.timeoutMs);
+    Got<std::vector<std::string>> got = fromReply(reply, readStrings(reply));
+    if (got.ok()) {
+        std::lock_guard lock(element.mutex);
+        element.interfaces = got.value;
+    }
+    return got;
+}
+
+bool implements(ElementObject& element, const Target& at, const char* interface) {
+    const auto got = interfaces(element, at);
+    return got.ok() &&
+           std::find(got.value->begin(), got.value->end(), interface) != got.value->end();
+}
+
+Got<States> states(const Target& at) {
+    const Reply reply = call(at.ref, accessibleInterface, "GetState", {}, at.timeoutMs);
+    if (!reply.ok()) {
+        return Got<States>::failed(errorOf(reply));
+    }
+    const auto words = readUint32s(reply);
+    if (!words || words->size() != 2) {
+        return Got<States>::failed(AXError::failure);
+    }
+    return Got<States>::of(States{(*words)[0], (*words)[1]});
+}
+
+Got<std::string> stringProperty(const Target& at, const char* interface, const char* name) {
+    const Reply reply = property(at.ref, interface, name, at.timeoutMs);
+    return fromReply(reply, readString(reply));
+}
+
+Got<std::optional<Ref>> parent(const Target& at) {
+    const Reply reply = property(at.ref, accessibleInterface, "Parent", at.timeoutMs);
+    if (!reply.ok()) {
+        return Got<std::optional<Ref>>::failed(errorOf(reply));
+    }
+    const auto ref = readRef(reply);
+    if (!ref) {
+        return Got<std::optional<Ref>>::failed(AXError::failure);
+    }
+    if (ref->path == nullPath || ref->bus.empty()) {
+        return Got<std::optional<Ref>>::of(std::nullopt);
+    }
+    return Got<std::optional<Ref>>::of(*ref);
+}
+
+Got<std::vector<Ref>> children(const Target& at) {
+    const Reply reply = call(at.ref, accessibleInterface, "GetChildren", {}, at.timeoutMs);
+    return fromReply(reply, readRefs(reply));
+}
+
+Got<std::optional<std::string>> attribute(const Target& at, const std::string& key) {
+    const Reply reply = call(at.ref, accessibleInterface, "GetAttributes", {}, at.timeoutMs);
+    if (!reply.ok()) {
+        return Got<std::optional<std::string>>::failed(errorOf(reply));
+    }
+    const auto map = readStringMap(reply);
+    if (!map) {
+        return Got<std::optional<std::string>>::failed(AXError::failure);
+    }
+    for (const auto& [name, value] : *map) {
+        if (name == key) {
+            return Got<std::optional<std::string>>::of(value);
+        }
+    }
+    return Got<std::optional<std::string>>::of(std::nullopt);
+}
+
+Got<std::string> text(const Target& at) {
+    return textBetween(at, 0, -1);
+}
+
+Got<std::string> textBetween(const Target& at, std::int32_t start, std::int32_t end) {
+    const Reply reply = call(at.ref, textInterface, "GetText",
+                             {Argument::of(start), Argument::of(end)}, at.timeoutMs);
+    return fromReply(reply, readString(reply));
+}
+
+Got<std::optional<std::pair<std::int32_t, std::int32_t>>> selection(const Target& at) {
+    using Result = Got<std::optional<std::pair<std::int32_t, std::int32_t>>>;
+    const Reply count = call(at.ref, textInterface, "GetNSelections", {}, at.timeoutMs);
+    if (!count.ok()) {
+        return Result::failed(errorOf(count));
+    }
+    const auto n = readInt32(count);
+    if (!n) {
+        return Result::failed(AXError::failure);
+    }
+    if (*n < 1) {
+        return Result::of(std::nullopt);
+    }
+    const Reply reply =
+        call(at.ref, textInterface, "GetSelection", {Argument::of(std::int32_t{0})}, at.timeoutMs);
+    if (!reply.ok()) {
+        return Result::failed(errorOf(reply));
+    }
+    const auto bounds = readInt32s(reply);
+    if (!bounds || bounds->size() != 2) {
+        return Result::failed(AXError::failure);
+    }
+    const std::int32_t start = std::min((*bounds)[0], (*bounds)[1]);
+    const std::int32_t end = std::max((*bounds)[0], (*bounds)[1]);
+    return Result::of(std::pair{start, end});
+}
+
+Got<std::int32_t> caret(const Target& at) {
+    const Reply reply = property(at.ref, textInterface, "CaretOffset", at.timeoutMs);
+    return fromReply(reply, readInt32(reply));
+}
+
+Got<Rect> extents(const Target& at) {
+    return rectOf(call(at.ref, componentInterface, "GetExtents",
+                       {Argument::ofUnsigned(screenCoordinates)}, at.timeoutMs));
+}
+
+Got<Rect> rangeExtents(const Target& at, std::int32_t start, std::int32_t end) {
+    return rectOf(
+        call(at.ref, textInterface, "GetRangeExtents",
+             {Argument::of(start), Argument::of(end), Argument::ofUnsigned(screenCoordinates)},
+             at.timeoutMs));
+}
+
+Got<Rect> characterExtents(const Target& at, std::int32_t offset) {
+    return rectOf(call(at.ref, textInterface, "GetCharacterExtents",
+                       {Argument::of(offset), Argument::ofUnsigned(screenCoordinates)},
+                       at.timeoutMs));
+}
+
+AXError callForTrue(const Target& at, const char* interface, const char* method,
+                    const std::vector<Argument>& arguments) {
+    const Reply reply = call(at.ref, interface, method, arguments, at.timeoutMs);
+    if (!reply.ok()) {
+        return errorOf(reply);
+    }
+    return readBoolean(reply).value_or(false) ? AXError::success : AXError::cannotComplete;
+}
+
+}  // namespace platform::atspi

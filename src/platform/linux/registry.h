@@ -1,0 +1,19 @@
+// The applications on the accessibility bus, as its registry lists them, and the process behind
+// each bus name.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "bus.h"
+#include "platform/types.h"
+
+namespace platform::atspi {
+
+/// The root object of the application the process registered, or none.
+std::optional<Ref> applicationRoot(Pid pid, int timeoutMs);
+
+/// The process that owns a bus name; remembered, since a name is never reused for another.
+std::optional<Pid> pidOfBus(const std::string& bus, int timeoutMs);
+
+}  // namespace platform::atspi

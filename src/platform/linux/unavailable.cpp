@@ -1,0 +1,112 @@
+// The services this backend does not have yet: the pasteboard and key events end the command
+// with an "internal" reply that says so; keyboard layouts are simply absent, as when none is set.
+#include "platform/events.h"
+#include "platform/input_sources.h"
+#include "platform/pasteboard.h"
+#include "unusable.h"
+
+namespace platform {
+
+namespace {
+
+[[noreturn]] void noPasteboard() {
+    atspi::unusable("the pasteboard is not available on this backend");
+}
+
+[[noreturn]] void noEvents() {
+    atspi::unusable("key events are not available on this backend");
+}
+
+}  // namespace
+
+Pasteboard generalPasteboard() {
+    noPasteboard();
+}
+
+std::optional<std::vector<PasteboardItem>> pasteboardItems(const Pasteboard& /*pasteboard*/) {
+    noPasteboard();
+}
+
+std::vector<std::string> types(const PasteboardItem& /*item*/) {
+    noPasteboard();
+}
+
+std::optional<Bytes> dataForType(const PasteboardItem& /*item*/, const std::string& /*type*/) {
+    noPasteboard();
+}
+
+std::int64_t changeCount(const Pasteboard& /*pasteboard*/) {
+    noPasteboard();
+}
+
+std::int64_t clearContents(const Pasteboard& /*pasteboard*/) {
+    noPasteboard();
+}
+
+PasteboardItem newPasteboardItem() {
+    noPasteboard();
+}
+
+bool setData(const PasteboardItem& /*item*/, const Bytes& /*data*/, const std::string& /*type*/) {
+    noPasteboard();
+}
+
+bool writeObjects(const Pasteboard& /*pasteboard*/, const std::vector<PasteboardItem>& /*items*/) {
+    noPasteboard();
+}
+
+bool setString(const Pasteboard& /*pasteboard*/, const std::string& /*text*/,
+               const std::string& /*type*/) {
+    noPasteboard();
+}
+
+std::optional<std::string> stringForType(const Pasteboard& /*pasteboard*/,
+                                         const std::string& /*type*/) {
+    noPasteboard();
+}
+
+std::optional<EventSource> createEventSource(std::int32_t /*stateId*/) {
+    noEvents();
+}
+
+std::optional<Event> createKeyboardEvent(const std::optional<EventSource>& /*source*/,
+                                         std::uint16_t /*keyCode*/, bool /*keyDown*/) {
+    noEvents();
+}
+
+void setFlags(const Event& /*event*/, std::uint64_t /*flags*/) {
+    noEvents();
+}
+
+void postEvent(std::uint32_t /*tap*/, const Event& /*event*/) {
+    noEvents();
+}
+
+std::optional<InputSource> copyCurrentKeyboardLayoutInputSource() {
+    return std::nullopt;
+}
+
+std::optional<InputSource> copyCurrentASCIICapableKeyboardLayoutInputSource() {
+    return std::nullopt;
+}
+
+std::optional<KeyLayoutData> unicodeKeyLayoutData(const InputSource& /*source*/) {
+    return std::nullopt;
+}
+
+const void* bytePointer(const KeyLayoutData& /*data*/) {
+    return nullptr;
+}
+
+std::uint32_t keyboardType() {
+    return 0;
+}
+
+KeyTranslation translateKey(const void* /*layout*/, std::uint16_t /*keyCode*/,
+                            std::uint16_t /*keyAction*/, std::uint32_t /*modifierKeyState*/,
+                            std::uint32_t /*keyboardType*/, std::uint32_t /*options*/,
+                            std::uint32_t& /*deadKeyState*/, std::size_t /*maxLength*/) {
+    return KeyTranslation{-50, {}};  // paramErr: there is no layout to translate with
+}
+
+}  // namespace platform

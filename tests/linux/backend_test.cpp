@@ -1,0 +1,190 @@
+// The Linux backend's services called in-process against the GTK test application: what capture
+// never exercises (writes of the selection and of the focus, settability, identity, pids).
+// Each test is its own process under CTest, and the bus connection is the process's.
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+#include <utility>
+
+#include <gtest/gtest.h>
+
+#include "desktop.h"
+#include "platform/accessibility.h"
+#include "platform/core_foundation.h"
+#include "platform/workspace.h"
+
+namespace {
+
+using namespace platform;
+
+// The backend connects to the first desktop it is pointed at and keeps that connection, so a
+// process can take part in one desktop only: later tests in the same process are skipped.
+bool enter(const linuxdesktop::Desktop& desktop) {
+    static bool entered = false;
+    if (std::exchange(entered, true)) {
+        return false;
+    }
+    for (const auto& [name, value] : desktop.env()) {
+        if (value.empty()) {
+            unsetenv(name.c_str());
+        } else {
+            setenv(name.c_str(), value.c_str(), 1);
+        }
+    }
+    return true;
+}
+
+Element withTimeout(Element element) {
+    setMessagingTimeout(element, 2.0F);
+    return element;
+}
+
+std::optional<Element> elementAttribute(const Element& of, const char* name) {
+    AttributeRead read = copyAttributeValue(of, name);
+    if (read.error != AXError::success || !read.value) {
+        return std::nullopt;
+    }
+    const auto* element = std::get_if<Element>(&read.value->data);
+    return element ? std::optional(withTimeout(*element)) : std::nullopt;
+}
+
+std::optional<std::string> stringAttribute(const Element& of, const char* name) {
+    AttributeRead read = copyAttributeValue(of, name);
+    if (read.error != AXError::success || !read.value) {
+        return std::nullopt;
+    }
+    const auto* text = std::get_if<std::string>(&read.value->data);
+    return text ? std::optional(*text) : std::nullopt;
+}
+
+std::optional<Range> rangeAttribute(const Element& of) {
+    AttributeRead read = copyAttributeValue(of, "AXSelectedTextRange");
+    if (read.error != AXError::success || !read.value) {
+        return std::nullopt;
+    }
+    const auto* wrapped = std::get_if<Wrapped>(&read.value->data);
+    return wrapped && wrapped->kind() == WrappedKind::range
+               ? std::optional(std::get<Range>(wrapped->value))
+               : std::nullopt;
+}
+
+AXError setRange(const Element& of, Range range) {
+    return setAttributeValue(of, "AXSelectedTextRange", Value{Wrapped{range}});
+}
+
+std::optional<Element> focusedIn(Pid pid) {
+    return elementAttribute(withTimeout(createApplication(pid)), "AXFocusedUIElement");
+}
+
+// Depth first, the first element with that role.
+std::optional<Element> findRole(const Element& from, const std::string& role, int depth = 0) {
+    if (stringAttribute(from, "AXRole") == role) {
+        return from;
+    }
+    AttributeRead read = copyAttributeValue(from, "AXChildren");
+    if (depth > 12 || read.error != AXError::success || !read.value) {
+        return std::nullopt;
+    }
+    for (const Value& child : std::get<ValueList>(read.value->data)) {
+        if (auto found = findRole(withTimeout(std::get<Element>(child.data)), role, depth + 1)) {
+            return found;
+        }
+    }
+    return std::nullopt;
+}
+
+TEST(LinuxBackend, SelectionIsWrittenAndReadInUtf16Units) {
+    const linuxdesktop::Desktop desktop("entry");
+    if (!enter(desktop)) {
+        GTEST_SKIP() << "one desktop per process: run each test on its own (ctest does)";
+    }
+    const auto field = focusedIn(desktop.appPid());
+    ASSERT_TRUE(field);
+    // "single line é😀 text": é is unit 12, the emoji units 13 and 14, the text ends at 20.
+    AttributeRead count = copyAttributeValue(*field, "AXNumberOfCharacters");
+    ASSERT_EQ(count.error, AXError::success);
+    EXPECT_EQ(std::get<std::int64_t>(std::get<Number>(count.value->data).value), 20);
+
+    // No selection yet: made; then one there: changed.
+    ASSERT_EQ(setRange(*field, Range{12, 5}), AXError::success);
+    EXPECT_EQ(stringAttribute(*field, "AXSelectedText"), "\u00e9\U0001F600 t");
+    EXPECT_EQ(rangeAttribute(*field), (Range{12, 5}));
+    ASSERT_EQ(setRange(*field, Range{13, 2}), AXError::success);
+    EXPECT_EQ(stringAttribute(*field, "AXSelectedText"), "\U0001F600");
+    EXPECT_EQ(rangeAttribute(*field), (Range{13, 2}));
+    // An empty range is the caret: the selection goes.
+    ASSERT_EQ(setRange(*field, Range{15, 0}), AXError::success);
+    EXPECT_EQ(stringAttribute(*field, "AXSelectedText"), "");
+    EXPECT_EQ(rangeAttribute(*field), (Range{15, 0}));
+    EXPECT_EQ(setRange(*field, Range{-1, 2}), AXError::illegalArgument);
+}
+
+TEST(LinuxBackend, SettabilityFollowsTheStates) {
+    const linuxdesktop::Desktop desktop("button");
+    if (!enter(desktop)) {
+        GTEST_SKIP() << "one desktop per process: run each test on its own (ctest does)";
+    }
+    const auto button = focusedIn(desktop.appPid());
+    ASSERT_TRUE(button);
+    EXPECT_EQ(stringAttribute(*button, "AXRole"), "AXButton");
+    EXPECT_FALSE(isAttributeSettable(*button, "AXValue").settable);
+    EXPECT_FALSE(isAttributeSettable(*button, "AXSelectedTextRange").settable);
+    EXPECT_TRUE(isAttributeSettable(*button, "AXFocused").settable);
+    const auto window = elementAttribute(*button, "AXWindow");
+    ASSERT_TRUE(window);
+    const auto field = findRole(*window, "AXTextField");
+    ASSERT_TRUE(field);
+    EXPECT_TRUE(isAttributeSettable(*field, "AXValue").settable);
+    EXPECT_TRUE(isAttributeSettable(*field, "AXSelectedTextRange").settable);
+}
+
+TEST(LinuxBackend, FocusMovesWhereItIsGiven) {
+    const linuxdesktop::Desktop desktop("entry");
+    if (!enter(desktop)) {
+        GTEST_SKIP() << "one desktop per process: run each test on its own (ctest does)";
+    }
+    const Element systemWide = withTimeout(createSystemWide());
+    const auto app = elementAttribute(systemWide, "AXFocusedApplication");
+    ASSERT_TRUE(app);
+    EXPECT_EQ(getPid(*app).pid, desktop.appPid());
+    const auto window = elementAttribute(*app, "AXFocusedWindow");
+    ASSERT_TRUE(window);
+    EXPECT_EQ(stringAttribute(*window, "AXTitle"), "Larkspin test");
+    const auto view = findRole(*window, "AXTextArea");
+    ASSERT_TRUE(view);
+    const auto before = focusedIn(desktop.appPid());
+    ASSERT_TRUE(before);
+    EXPECT_FALSE(same(*before, *view));
+    EXPECT_TRUE(same(*before, *focusedIn(desktop.appPid())));  // two handles, one element
+    EXPECT_EQ(getPid(*view).pid, desktop.appPid());
+
+    ASSERT_EQ(setAttributeValue(*view, "AXFocused", Value{true}), AXError::success);
+    // The toolkit moves the focus on its own main loop: asked again until it has.
+    bool moved = false;
+    for (int attempt = 0; attempt < 100 && !moved; ++attempt) {
+        const auto now = focusedIn(desktop.appPid());
+        moved = now && same(*now, *view);
+        if (!moved) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+    EXPECT_TRUE(moved);
+    AttributeRead focused = copyAttributeValue(*view, "AXFocused");
+    ASSERT_EQ(focused.error, AXError::success);
+    EXPECT_EQ(std::get<bool>(focused.value->data), true);
+}
+
+TEST(LinuxBackend, WorkspaceNamesTheFrontApplication) {
+    const linuxdesktop::Desktop desktop("entry");
+    if (!enter(desktop)) {
+        GTEST_SKIP() << "one desktop per process: run each test on its own (ctest does)";
+    }
+    const auto front = frontmostApplication();
+    ASSERT_TRUE(front);
+    EXPECT_EQ(processIdentifier(*front), desktop.appPid());
+    EXPECT_EQ(bundleIdentifier(*front), "org.larkspin.TestApp");
+    EXPECT_FALSE(isTerminated(*front));
+    EXPECT_FALSE(runningApplicationWithProcessIdentifier(0));
+}
+
+}  // namespace

@@ -1,0 +1,264 @@
+// capture against a real GTK application through AT-SPI, run as the parent runs the helper.
+#include <algorithm>
+#include <regex>
+#include <signal.h>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "desktop.h"
+#include "process/harness.h"
+
+namespace {
+
+using nlohmann::json;
+
+const std::string testAppId = "org.larkspin.TestApp";
+
+json readerRequest(int maxChars) {
+    return {{"probe", false},
+            {"maxChars", maxChars},
+            {"conversation",
+             {{"budgetMs", 2000},
+              {"readers",
+               {{testAppId,
+                 {{"list", json::array({{{"role", "AXList"}}})},
+                  {"rows", 3},
+                  {"depth", 3},
+                  {"skipClasses", json::array()},
+                  {"trustsAxSelection", true}}}}}}}};
+}
+
+harness::Run runHelper(const linuxdesktop::Desktop& desktop, const std::string& word,
+                       const json& request) {
+    harness::Options options;
+    options.program = LARKSPIN_LINUX_HELPER_BINARY;
+    options.args = {word};
+    options.input = request.dump();
+    options.env = desktop.env();
+    options.hardLimit = std::chrono::seconds(60);
+    return harness::run(options);
+}
+
+json capture(const linuxdesktop::Desktop& desktop, int maxChars = 1000) {
+    const harness::Run run = runHelper(desktop, "capture", readerRequest(maxChars));
+    EXPECT_EQ(run.lines(), 1) << run.out << run.err;
+    const json reply = run.reply();
+    EXPECT_EQ(reply.value("ok", false), true) << run.out << run.err;
+    return reply;
+}
+
+// "AXTextField||x,y,w,h" with four integers.
+void expectFingerprint(const json& element, const std::string& roleAndSubrole) {
+    ASSERT_TRUE(element.is_string());
+    EXPECT_TRUE(std::regex_match(element.get<std::string>(),
+                                 std::regex(roleAndSubrole + "\\|-?\\d+,-?\\d+,\\d+,\\d+")))
+        << element;
+}
+
+// Every "value" in the dumped rows, in order.
+void collectValues(const json& node, std::vector<std::string>& into) {
+    if (node.is_object() && node.contains("value") && node["value"].is_string()) {
+        into.push_back(node["value"]);
+    }
+    if (node.is_object() && node.contains("children")) {
+        for (const json& child : node["children"]) {
+            collectValues(child, into);
+        }
+    }
+}
+
+// The toolkit's own rectangle from the application's ready line, as the reply gives anchors.
+json toolkitBounds(const linuxdesktop::Desktop& desktop) {
+    std::istringstream words(desktop.readyLine());
+    std::string ready;
+    double x = 0, y = 0, w = 0, h = 0;
+    words >> ready >> x >> y >> w >> h;
+    EXPECT_TRUE(words) << desktop.readyLine();
+    return {{"x", x}, {"y", y}, {"w", w}, {"h", h}};
+}
+
+bool anyLineHas(const std::vector<std::string>& lines, const std::string& part) {
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+        return line.find(part) != std::string::npos;
+    });
+}
+
+TEST(LinuxCapture, FocusedSingleLineField) {
+    const linuxdesktop::Desktop desktop("entry");
+    const json reply = capture(desktop);
+    EXPECT_EQ(reply["app"]["bundleId"], testAppId);
+    EXPECT_EQ(reply["app"]["pid"], desktop.appPid());
+    EXPECT_EQ(reply["focus"]["role"], "AXTextField");
+    EXPECT_EQ(reply["focus"]["editable"], true);
+    expectFingerprint(reply["focus"]["element"], "AXTextField\\|");
+    EXPECT_EQ(reply["field"], "single line \u00e9\U0001F600 text");
+    EXPECT_EQ(reply["input"]["kind"], "field");
+    // The caret, at the end (19 characters, 20 UTF-16 units in, after the emoji): where the
+    // toolkit draws it, so the offset went out and came back in the right units.
+    const json& anchor = reply["focus"]["anchor"];
+    ASSERT_TRUE(anchor.is_object()) << reply;
+    EXPECT_EQ(anchor, toolkitBounds(desktop));
+    EXPECT_EQ(anchor["w"], 0.0);
+    EXPECT_GT(anchor["h"].get<double>(), 0.0);
+}
+
+TEST(LinuxCapture, MultiLineFieldIsAnchoredToItsScrollArea) {
+    const linuxdesktop::Desktop desktop("view");
+    const json reply = capture(desktop);
+    EXPECT_EQ(reply["focus"]["role"], "AXTextArea");
+    EXPECT_EQ(reply["field"], "first line\nsecond line with caf\u00e9");
+    // The text view fills its scroll pane, which is 500 wide at least (its size request).
+    const std::string element = reply["focus"]["element"];
+    const std::smatch parts = [&] {
+        std::smatch m;
+        std::regex_match(element, m, std::regex("AXTextArea\\|\\|(-?\\d+),(-?\\d+),(\\d+),(\\d+)"));
+        return m;
+    }();
+    ASSERT_EQ(parts.size(), 5u) << element;
+    EXPECT_GE(std::stoi(parts[3]), 500);
+    EXPECT_GE(std::stoi(parts[4]), 120);
+}
+
+TEST(LinuxCapture, FieldAndSelectionAreClippedInUtf16Units) {
+    // "single line " is 12 units, "é" one, the emoji two: 14 would split the emoji.
+    {
+        const linuxdesktop::Desktop desktop("entry");
+        const json reply = capture(desktop, 14);
+        EXPECT_EQ(reply["field"], "single line \u00e9");
+        EXPECT_EQ(reply["input"]["truncated"], true);
+    }
+    const linuxdesktop::Desktop desktop("selection");
+    const json whole = capture(desktop);
+    EXPECT_EQ(whole["input"]["kind"], "selection");
+    EXPECT_EQ(whole["input"]["via"], "ax");
+    EXPECT_EQ(whole["input"]["text"], "\u00e9\U0001F600 t");
+    EXPECT_EQ(whole["input"]["truncated"], false);
+    // The selection's bounds are the toolkit's for characters 12 to 16, which are units 12 to 17.
+    EXPECT_EQ(whole["focus"]["anchor"], toolkitBounds(desktop));
+    EXPECT_GT(whole["focus"]["anchor"]["w"].get<double>(), 0.0);
+    const json three = capture(desktop, 3);
+    EXPECT_EQ(three["input"]["text"], "\u00e9\U0001F600");
+    EXPECT_EQ(three["input"]["truncated"], true);
+    const json two = capture(desktop, 2);
+    EXPECT_EQ(two["input"]["text"], "\u00e9");
+}
+
+TEST(LinuxCapture, PasswordFieldIsNeverRead) {
+    const linuxdesktop::Desktop desktop("password");
+    const harness::Run run = runHelper(desktop, "capture", readerRequest(1000));
+    const json reply = run.reply();
+    EXPECT_EQ(reply["focus"]["role"], "AXSecureTextField");
+    EXPECT_TRUE(reply["field"].is_null());
+    EXPECT_TRUE(reply["focus"]["anchor"].is_null());
+    EXPECT_EQ(reply["input"]["kind"], "none");
+    EXPECT_EQ(run.out.find("hunter2"), std::string::npos);
+    // Not a single call of the Text interface: no text, no length, no caret, no selection.
+    const auto calls = desktop.trace();
+    EXPECT_FALSE(calls.empty());
+    EXPECT_FALSE(anyLineHas(calls, "org.a11y.atspi.Text.")) << calls.size() << " calls";
+    EXPECT_FALSE(anyLineHas(calls, "org.a11y.atspi.Text CaretOffset"));
+}
+
+TEST(LinuxCapture, ComposerAndConversationRows) {
+    const linuxdesktop::Desktop desktop("button");
+    const json reply = capture(desktop);
+    EXPECT_EQ(reply["focus"]["role"], "AXButton");
+    ASSERT_TRUE(reply["composer"].is_object()) << reply;
+    EXPECT_EQ(reply["composer"]["label"], "Message");
+    expectFingerprint(reply["composer"]["element"], "AXTextField\\|");
+    const json& rows = reply["conversation"]["rows"];
+    ASSERT_EQ(rows.size(), 3u) << reply["conversation"];
+    std::vector<std::string> values;
+    for (const json& row : rows) {
+        collectValues(row, values);
+    }
+    for (const char* expected : {"Ada", "Grace", "the release build is green",
+                                 "caf\u00e9 at ten? \U0001F600", "Ship it?"}) {
+        EXPECT_NE(std::find(values.begin(), values.end(), expected), values.end()) << expected;
+    }
+}
+
+TEST(LinuxCapture, StoppedApplicationCostsOneTimeOutPerRead) {
+    const linuxdesktop::Desktop desktop("entry");
+    ASSERT_EQ(kill(desktop.appPid(), SIGSTOP), 0);
+    json request = readerRequest(1000);
+    request["deadlineMs"] = 30000;
+    const harness::Run run = runHelper(desktop, "capture", request);
+    kill(desktop.appPid(), SIGCONT);
+    ASSERT_EQ(run.lines(), 1) << run.out << run.err;
+    const json reply = run.reply();
+    // Every read of the stopped application gave up after the core's half second, so the
+    // capture ends by itself, long before its deadline, with what it could learn elsewhere.
+    EXPECT_EQ(reply["ok"], true) << reply;
+    EXPECT_TRUE(reply["focus"].is_null()) << reply;
+    EXPECT_EQ(reply["app"]["pid"], desktop.appPid());
+    // Generous: a handful of half-second time-outs here; the bus's default of 25 s (or AX's
+    // 6 s) for any one read would pass it.
+    EXPECT_LT(run.elapsedMs, 12000);
+}
+
+TEST(LinuxCapture, StoppedApplicationAndAShortDeadline) {
+    const linuxdesktop::Desktop desktop("entry");
+    ASSERT_EQ(kill(desktop.appPid(), SIGSTOP), 0);
+    json request = readerRequest(1000);
+    request["deadlineMs"] = 700;
+    const harness::Run run = runHelper(desktop, "capture", request);
+    kill(desktop.appPid(), SIGCONT);
+    ASSERT_EQ(run.lines(), 1) << run.out << run.err;
+    EXPECT_EQ(run.reply()["error"], "timedOut");
+}
+
+// What differs between any two runs, and the caret, which the simulated window gives as its frame.
+json comparable(json reply) {
+    reply["app"].erase("pid");
+    reply["focus"].erase("anchor");
+    if (reply["conversation"].is_object()) {
+        reply["conversation"].erase("ms");
+    }
+    return reply;
+}
+
+// The same window, built by hand on the simulated desktop (tests/linux/gtk-window.json), gives
+// the same capture: the backend answers every attribute as the core expects it answered.
+TEST(LinuxCapture, SameReplyAsTheSameWindowOnTheSimulatedDesktop) {
+    const std::pair<const char*, const char*> focuses[] = {
+        {"entry", "entry"}, {"view", "view"}, {"password", "password"}, {"button", "send"}};
+    for (const auto& [focus, id] : focuses) {
+        SCOPED_TRACE(focus);
+        json window = harness::readJsonFile(LARKSPIN_GTK_WINDOW_JSON);
+        window["apps"][0]["focused"] = id;
+        const harness::Desktop simulated(window);
+        const harness::Run expected = simulated.run("capture", readerRequest(1000));
+        const linuxdesktop::Desktop desktop(focus);
+        EXPECT_EQ(comparable(capture(desktop)).dump(2), comparable(expected.reply()).dump(2));
+    }
+}
+
+TEST(LinuxUnavailable, InsertAnswersThatThereIsNoPasteboardAndTouchesNothing) {
+    const linuxdesktop::Desktop desktop("entry");
+    const harness::Run run =
+        runHelper(desktop, "insert",
+                  {{"pid", desktop.appPid()},
+                   {"text", "hello"},
+                   {"into", {{"kind", "focus"}, {"mode", "replaceSelection"}}}});
+    EXPECT_EQ(run.lines(), 1) << run.out << run.err;
+    const json reply = run.reply();
+    EXPECT_EQ(reply["ok"], false);
+    EXPECT_EQ(reply["error"], "internal");
+    EXPECT_EQ(reply["detail"], "the pasteboard is not available on this backend");
+    EXPECT_TRUE(desktop.trace().empty()) << "the insert asked the application before failing";
+    EXPECT_EQ(capture(desktop)["field"], "single line \u00e9\U0001F600 text");
+}
+
+TEST(LinuxUnavailable, CaptureThatNeedsTheCopyProbeSaysWhy) {
+    // A caret and no selection: the default request would press Command-C.
+    const linuxdesktop::Desktop desktop("entry");
+    const harness::Run run = runHelper(desktop, "capture", json::object());
+    EXPECT_EQ(run.lines(), 1) << run.out << run.err;
+    EXPECT_EQ(run.reply(), json({{"ok", false},
+                                 {"error", "internal"},
+                                 {"detail", "the pasteboard is not available on this backend"}}));
+}
+
+}  // namespace

@@ -1,0 +1,221 @@
+// Starting and ending the headless desktop. Every process of it, including the ones D-Bus
+// activates, runs in one process group, so that one signal ends it all, even after a failed test.
+#include "desktop.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <poll.h>
+#include <signal.h>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace linuxdesktop {
+
+namespace {
+
+// Bounds on a busy machine, not expectations: start-up takes well under a second here.
+constexpr auto startLimit = std::chrono::seconds(30);
+
+std::vector<std::string> environmentWith(const std::map<std::string, std::string>& extra) {
+    std::vector<std::string> all;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string line(*entry);
+        const std::string name = line.substr(0, line.find('='));
+        if (extra.count(name) == 0 && name != "AT_SPI_BUS_ADDRESS" && name != "NO_AT_BRIDGE") {
+            all.push_back(line);
+        }
+    }
+    for (const auto& [name, value] : extra) {
+        all.push_back(name + "=" + value);
+    }
+    return all;
+}
+
+// Starts the program in the group (a new one when group is -1) with the given descriptors
+// standing at 1 and 2 and `passFd` kept open as itself.
+pid_t start(const std::vector<std::string>& argv, const std::vector<std::string>& env, pid_t group,
+            int out, int err, int passFd = -1) {
+    std::vector<char*> args;
+    for (const auto& a : argv) {
+        args.push_back(const_cast<char*>(a.c_str()));
+    }
+    args.push_back(nullptr);
+    std::vector<char*> envp;
+    for (const auto& e : env) {
+        envp.push_back(const_cast<char*>(e.c_str()));
+    }
+    envp.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid < 0) {
+        throw std::runtime_error("fork failed");
+    }
+    if (pid == 0) {
+        setpgid(0, group < 0 ? 0 : group);
+        const int null = open("/dev/null", O_RDWR);
+        dup2(null, 0);
+        dup2(out >= 0 ? out : null, 1);
+        dup2(err >= 0 ? err : null, 2);
+        for (int fd = 3; fd < 256; ++fd) {
+            if (fd != passFd) {
+                close(fd);
+            }
+        }
+        execvpe(args[0], args.data(), envp.data());
+        _exit(127);
+    }
+    setpgid(pid, group < 0 ? pid : group);  // both sides, so neither races the other
+    return pid;
+}
+
+// Reads from the descriptor until the text holds `wanted` (or a line, when empty), or the limit.
+std::string readUntil(int fd, const std::string& wanted) {
+    std::string text;
+    const auto limit = std::chrono::steady_clock::now() + startLimit;
+    while (std::chrono::steady_clock::now() < limit) {
+        const bool done = wanted.empty() ? text.find('\n') != std::string::npos
+                                         : text.find(wanted) != std::string::npos;
+        if (done) {
+            break;
+        }
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 100) <= 0) {
+            continue;
+        }
+        char buffer[256];
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n <= 0) {
+            break;
+        }
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    return text;
+}
+
+std::string firstLine(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+}
+
+}  // namespace
+
+Desktop::Desktop(const std::string& focus) {
+    char folder[] = "/tmp/larkspin-desktop.XXXXXX";
+    if (mkdtemp(folder) == nullptr) {
+        throw std::runtime_error("no temporary folder");
+    }
+    runtimeDir_ = folder;  // mkdtemp makes it mode 700, as XDG_RUNTIME_DIR must be
+    try {
+        const auto base = environmentWith({{"XDG_RUNTIME_DIR", runtimeDir_}});
+
+        int xPipe[2];
+        if (pipe(xPipe) != 0) {
+            throw std::runtime_error("no pipe");
+        }
+        const pid_t x = start({"Xvfb", "-displayfd", std::to_string(xPipe[1]), "-screen", "0",
+                               "1024x768x24", "-nolisten", "tcp"},
+                              base, -1, -1, -1, xPipe[1]);
+        group_ = x;
+        children_.push_back(x);
+        close(xPipe[1]);
+        const std::string number = firstLine(readUntil(xPipe[0], ""));
+        close(xPipe[0]);
+        if (number.empty()) {
+            throw std::runtime_error("Xvfb did not start");
+        }
+        display_ = ":" + number;
+
+        int busPipe[2];
+        if (pipe(busPipe) != 0) {
+            throw std::runtime_error("no pipe");
+        }
+        const auto withDisplay =
+            environmentWith({{"XDG_RUNTIME_DIR", runtimeDir_}, {"DISPLAY", display_}});
+        children_.push_back(start({"dbus-daemon", "--session", "--nofork",
+                                   "--print-address=" + std::to_string(busPipe[1])},
+                                  withDisplay, group_, -1, -1, busPipe[1]));
+        close(busPipe[1]);
+        busAddress_ = firstLine(readUntil(busPipe[0], ""));
+        close(busPipe[0]);
+        if (busAddress_.empty()) {
+            throw std::runtime_error("dbus-daemon did not start");
+        }
+
+        int appPipe[2];
+        if (pipe(appPipe) != 0) {
+            throw std::runtime_error("no pipe");
+        }
+        const std::string errors = runtimeDir_ + "/app.err";
+        const int err = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        app_ = start({LARKSPIN_GTK_TEST_APP, focus},
+                     environmentWith({{"XDG_RUNTIME_DIR", runtimeDir_},
+                                      {"DISPLAY", display_},
+                                      {"DBUS_SESSION_BUS_ADDRESS", busAddress_},
+                                      {"GSETTINGS_BACKEND", "memory"}}),
+                     group_, appPipe[1], err);
+        children_.push_back(app_);
+        close(appPipe[1]);
+        close(err);
+        std::string said = readUntil(appPipe[0], "ready");
+        if (said.find("ready") != std::string::npos && said.find('\n') == std::string::npos) {
+            said += readUntil(appPipe[0], "");
+        }
+        ready_ = firstLine(said);
+        close(appPipe[0]);
+        if (said.find("ready") == std::string::npos) {
+            std::ifstream in(errors);
+            const std::string text((std::istreambuf_iterator<char>(in)),
+                                   std::istreambuf_iterator<char>());
+            throw std::runtime_error("the test application did not focus " + focus + ": " + text);
+        }
+    } catch (...) {
+        stop();
+        throw;
+    }
+}
+
+Desktop::~Desktop() {
+    stop();
+}
+
+void Desktop::stop() {
+    if (group_ > 0) {
+        kill(-group_, SIGCONT);  // a stopped application must be able to die
+        kill(-group_, SIGKILL);
+    }
+    for (const pid_t child : children_) {
+        waitpid(child, nullptr, 0);
+    }
+    children_.clear();
+    group_ = -1;
+    if (!runtimeDir_.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(runtimeDir_, ignored);
+        runtimeDir_.clear();
+    }
+}
+
+std::map<std::string, std::string> Desktop::env() const {
+    return {{"DISPLAY", display_},
+            {"DBUS_SESSION_BUS_ADDRESS", busAddress_},
+            {"XDG_RUNTIME_DIR", runtimeDir_},
+            {"AT_SPI_BUS_ADDRESS", ""},
+            {"LARKSPIN_ATSPI_TRACE", runtimeDir_ + "/trace"}};
+}
+
+std::vector<std::string> Desktop::trace() const {
+    std::ifstream in(runtimeDir_ + "/trace");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+}  // namespace linuxdesktop
