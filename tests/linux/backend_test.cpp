@@ -112,6 +112,13 @@ TEST(LinuxBackend, SelectionIsWrittenAndReadInUtf16Units) {
     ASSERT_EQ(setRange(*field, Range{13, 2}), AXError::success);
     EXPECT_EQ(stringAttribute(*field, "AXSelectedText"), "\U0001F600");
     EXPECT_EQ(rangeAttribute(*field), (Range{13, 2}));
+    // A range that ends inside the emoji takes all of it, not nothing.
+    ASSERT_EQ(setRange(*field, Range{13, 1}), AXError::success);
+    EXPECT_EQ(stringAttribute(*field, "AXSelectedText"), "\U0001F600");
+    AttributeRead bounds =
+        copyParameterizedAttributeValue(*field, "AXBoundsForRange", Value{Wrapped{Range{13, 1}}});
+    ASSERT_EQ(bounds.error, AXError::success);
+    EXPECT_GT(std::get<Rect>(std::get<Wrapped>(bounds.value->data).value).size.width, 0);
     // An empty range is the caret: the selection goes.
     ASSERT_EQ(setRange(*field, Range{15, 0}), AXError::success);
     EXPECT_EQ(stringAttribute(*field, "AXSelectedText"), "");
@@ -155,7 +162,9 @@ TEST(LinuxBackend, FocusMovesWhereItIsGiven) {
     const auto before = focusedIn(desktop.appPid());
     ASSERT_TRUE(before);
     EXPECT_FALSE(same(*before, *view));
-    EXPECT_TRUE(same(*before, *focusedIn(desktop.appPid())));  // two handles, one element
+    const auto again = focusedIn(desktop.appPid());
+    ASSERT_TRUE(again);
+    EXPECT_TRUE(same(*before, *again));  // two handles, one element
     EXPECT_EQ(getPid(*view).pid, desktop.appPid());
 
     ASSERT_EQ(setAttributeValue(*view, "AXFocused", Value{true}), AXError::success);
@@ -185,6 +194,45 @@ TEST(LinuxBackend, WorkspaceNamesTheFrontApplication) {
     EXPECT_EQ(bundleIdentifier(*front), "org.larkspin.TestApp");
     EXPECT_FALSE(isTerminated(*front));
     EXPECT_FALSE(runningApplicationWithProcessIdentifier(0));
+}
+
+TEST(LinuxBackend, PasswordTextIsNeverFetched) {
+    const linuxdesktop::Desktop desktop("password");
+    if (!enter(desktop)) {
+        GTEST_SKIP() << "one desktop per process: run each test on its own (ctest does)";
+    }
+    const auto field = focusedIn(desktop.appPid());
+    ASSERT_TRUE(field);
+    EXPECT_EQ(stringAttribute(*field, "AXSubrole"), "AXSecureTextField");
+    // Whatever is asked of it, the characters themselves are never requested.
+    EXPECT_EQ(copyAttributeValue(*field, "AXValue").error, AXError::noValue);
+    EXPECT_EQ(copyAttributeValue(*field, "AXSelectedText").error, AXError::noValue);
+    EXPECT_TRUE(rangeAttribute(*field));
+    EXPECT_EQ(copyAttributeValue(*field, "AXNumberOfCharacters").error, AXError::success);
+    copyParameterizedAttributeValue(*field, "AXBoundsForRange", Value{Wrapped{Range{0, 3}}});
+    EXPECT_EQ(setRange(*field, Range{1, 2}), AXError::success);
+    const auto calls = desktop.trace();
+    EXPECT_FALSE(calls.empty());
+    for (const std::string& call : calls) {
+        EXPECT_EQ(call.find("org.a11y.atspi.Text.GetText"), std::string::npos) << call;
+    }
+}
+
+TEST(LinuxBackend, TheWalkUpEndsAtTheApplication) {
+    const linuxdesktop::Desktop desktop("entry");
+    if (!enter(desktop)) {
+        GTEST_SKIP() << "one desktop per process: run each test on its own (ctest does)";
+    }
+    const Element app = withTimeout(createApplication(desktop.appPid()));
+    const auto window = elementAttribute(app, "AXFocusedWindow");
+    ASSERT_TRUE(window);
+    const auto up = elementAttribute(*window, "AXParent");
+    ASSERT_TRUE(up);
+    EXPECT_EQ(stringAttribute(*up, "AXRole"), "AXApplication");
+    EXPECT_TRUE(same(*up, app));
+    // Above it the bus has the desktop of all applications, which must not be reached.
+    EXPECT_EQ(copyAttributeValue(*up, "AXParent").error, AXError::noValue);
+    EXPECT_EQ(copyAttributeValue(app, "AXParent").error, AXError::noValue);
 }
 
 }  // namespace

@@ -103,6 +103,21 @@ TEST(LinuxCapture, FocusedSingleLineField) {
     EXPECT_GT(anchor["h"].get<double>(), 0.0);
 }
 
+TEST(LinuxCapture, FindsTheAccessibilityBusWithoutASessionBus) {
+    // The launcher also publishes the bus on the X root window; without a session address the
+    // helper must not start a session bus of its own either.
+    const linuxdesktop::Desktop desktop("entry");
+    harness::Options options;
+    options.program = LARKSPIN_LINUX_HELPER_BINARY;
+    options.args = {"capture"};
+    options.input = readerRequest(1000).dump();
+    options.env = desktop.env();
+    options.env["DBUS_SESSION_BUS_ADDRESS"] = "";
+    const harness::Run run = harness::run(options);
+    ASSERT_EQ(run.lines(), 1) << run.out << run.err;
+    EXPECT_EQ(run.reply()["field"], "single line \u00e9\U0001F600 text");
+}
+
 TEST(LinuxCapture, MultiLineFieldIsAnchoredToItsScrollArea) {
     const linuxdesktop::Desktop desktop("view");
     const json reply = capture(desktop);
@@ -156,8 +171,7 @@ TEST(LinuxCapture, PasswordFieldIsNeverRead) {
     // Not a single call of the Text interface: no text, no length, no caret, no selection.
     const auto calls = desktop.trace();
     EXPECT_FALSE(calls.empty());
-    EXPECT_FALSE(anyLineHas(calls, "org.a11y.atspi.Text.")) << calls.size() << " calls";
-    EXPECT_FALSE(anyLineHas(calls, "org.a11y.atspi.Text CaretOffset"));
+    EXPECT_FALSE(anyLineHas(calls, "org.a11y.atspi.Text")) << calls.size() << " calls";
 }
 
 TEST(LinuxCapture, ComposerAndConversationRows) {
@@ -193,9 +207,9 @@ TEST(LinuxCapture, StoppedApplicationCostsOneTimeOutPerRead) {
     EXPECT_EQ(reply["ok"], true) << reply;
     EXPECT_TRUE(reply["focus"].is_null()) << reply;
     EXPECT_EQ(reply["app"]["pid"], desktop.appPid());
-    // Generous: a handful of half-second time-outs here; the bus's default of 25 s (or AX's
-    // 6 s) for any one read would pass it.
-    EXPECT_LT(run.elapsedMs, 12000);
+    // Generous: a few half-second time-outs here (about 1.5 s); one read waiting AX's default
+    // of 6 s or the bus's 25 s would not pass it.
+    EXPECT_LT(run.elapsedMs, 8000);
 }
 
 TEST(LinuxCapture, StoppedApplicationAndAShortDeadline) {
@@ -209,8 +223,25 @@ TEST(LinuxCapture, StoppedApplicationAndAShortDeadline) {
     EXPECT_EQ(run.reply()["error"], "timedOut");
 }
 
-// What differs between any two runs, and the caret, which the simulated window gives as its frame.
+// A fingerprint's frame depends on the fonts and theme installed: role and subrole stay.
+json withoutFrames(json value) {
+    if (value.is_string()) {
+        const std::string text = value;
+        const std::regex frame("^(AX[A-Za-z]*\\|[A-Za-z]*\\|)-?\\d+,-?\\d+,\\d+,\\d+$");
+        return std::regex_replace(text, frame, "$1frame");
+    }
+    if (value.is_structured()) {  // iterating a number or null would give the value itself
+        for (auto& member : value) {
+            member = withoutFrames(member);
+        }
+    }
+    return value;
+}
+
+// What differs between any two runs, and the caret, which the simulated window gives as its
+// frame; the frames are compared in the tests of the fields themselves.
 json comparable(json reply) {
+    reply = withoutFrames(std::move(reply));
     reply["app"].erase("pid");
     reply["focus"].erase("anchor");
     if (reply["conversation"].is_object()) {

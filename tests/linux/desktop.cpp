@@ -11,6 +11,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <stdexcept>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -59,6 +60,8 @@ pid_t start(const std::vector<std::string>& argv, const std::vector<std::string>
     }
     if (pid == 0) {
         setpgid(0, group < 0 ? 0 : group);
+        // A test that crashes takes its desktop with it.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
         const int null = open("/dev/null", O_RDWR);
         dup2(null, 0);
         dup2(out >= 0 ? out : null, 1);
@@ -186,7 +189,15 @@ Desktop::~Desktop() {
 
 void Desktop::stop() {
     if (group_ > 0) {
+        // SIGTERM first, so that Xvfb removes its lock file and socket; then what is left.
         kill(-group_, SIGCONT);  // a stopped application must be able to die
+        kill(-group_, SIGTERM);
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (!children_.empty() && std::chrono::steady_clock::now() < limit) {
+            std::erase_if(children_,
+                          [](pid_t child) { return waitpid(child, nullptr, WNOHANG) != 0; });
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
         kill(-group_, SIGKILL);
     }
     for (const pid_t child : children_) {

@@ -72,7 +72,7 @@ Got<atspi::AxRole> axRoleOf(Subject& s) {
         return Got<atspi::AxRole>::failed(role.error);
     }
     bool multiLine = false;
-    if (*role.value == ATSPI_ROLE_TEXT) {
+    if (*role.value == ATSPI_ROLE_TEXT || *role.value == ATSPI_ROLE_ENTRY) {
         const auto state = atspi::states(s.at);
         if (!state.ok()) {
             return Got<atspi::AxRole>::failed(state.error);
@@ -88,8 +88,9 @@ bool isStaticText(std::uint32_t role) {
 
 // The text attributes: a password field answers none that would hand out its characters.
 AttributeRead textValue(Subject& s) {
-    if (!atspi::implements(s.element, s.at, atspi::textInterface)) {
-        return failed(AXError::attributeUnsupported);
+    if (const AXError text = atspi::support(s.element, s.at, atspi::textInterface);
+        text != AXError::success) {
+        return failed(text);
     }
     if (isPassword(s)) {
         return failed(AXError::noValue);
@@ -116,8 +117,9 @@ Got<std::pair<std::int32_t, std::int32_t>> selectionOrCaret(const Target& at) {
 }
 
 AttributeRead selectedText(Subject& s) {
-    if (!atspi::implements(s.element, s.at, atspi::textInterface)) {
-        return failed(AXError::attributeUnsupported);
+    if (const AXError text = atspi::support(s.element, s.at, atspi::textInterface);
+        text != AXError::success) {
+        return failed(text);
     }
     if (isPassword(s)) {
         return failed(AXError::noValue);
@@ -135,8 +137,9 @@ AttributeRead selectedText(Subject& s) {
 }
 
 AttributeRead selectedRange(Subject& s) {
-    if (!atspi::implements(s.element, s.at, atspi::textInterface)) {
-        return failed(AXError::attributeUnsupported);
+    if (const AXError text = atspi::support(s.element, s.at, atspi::textInterface);
+        text != AXError::success) {
+        return failed(text);
     }
     const auto scalars = selectionOrCaret(s.at);
     if (!scalars.ok()) {
@@ -148,8 +151,9 @@ AttributeRead selectedRange(Subject& s) {
 }
 
 AttributeRead numberOfCharacters(Subject& s) {
-    if (!atspi::implements(s.element, s.at, atspi::textInterface)) {
-        return failed(AXError::attributeUnsupported);
+    if (const AXError text = atspi::support(s.element, s.at, atspi::textInterface);
+        text != AXError::success) {
+        return failed(text);
     }
     if (isPassword(s)) {
         const atspi::Reply reply =
@@ -364,8 +368,9 @@ AttributeRead copyParameterizedAttributeValue(const Element& element, const std:
     if (!s) {
         return failed(error);
     }
-    if (!atspi::implements(s->element, s->at, atspi::textInterface)) {
-        return failed(AXError::attributeUnsupported);
+    if (const AXError text = atspi::support(s->element, s->at, atspi::textInterface);
+        text != AXError::success) {
+        return failed(text);
     }
     const auto scalars = atspi::scalarRange(s->at, isPassword(*s), std::get<Range>(wrapped->value));
     if (!scalars.ok()) {
@@ -441,14 +446,15 @@ SettableRead isAttributeSettable(const Element& element, const std::string& attr
         return {AXError::success, atspi::has(states, ATSPI_STATE_FOCUSABLE)};
     }
     if (attribute == "AXValue") {
-        return {AXError::success,
-                atspi::implements(s->element, s->at, atspi::editableTextInterface) &&
-                    atspi::has(states, ATSPI_STATE_EDITABLE)};
+        return {AXError::success, atspi::support(s->element, s->at, atspi::editableTextInterface) ==
+                                          AXError::success &&
+                                      atspi::has(states, ATSPI_STATE_EDITABLE)};
     }
     if (attribute == "AXSelectedTextRange") {
-        return {AXError::success, atspi::implements(s->element, s->at, atspi::textInterface) &&
-                                      (atspi::has(states, ATSPI_STATE_EDITABLE) ||
-                                       atspi::has(states, ATSPI_STATE_SELECTABLE_TEXT))};
+        return {AXError::success,
+                atspi::support(s->element, s->at, atspi::textInterface) == AXError::success &&
+                    (atspi::has(states, ATSPI_STATE_EDITABLE) ||
+                     atspi::has(states, ATSPI_STATE_SELECTABLE_TEXT))};
     }
     return {AXError::success, false};
 }
@@ -458,7 +464,9 @@ AXError setMessagingTimeout(const Element& element, float seconds) {
         return AXError::illegalArgument;
     }
     // 0 restores the default, as on macOS; D-Bus itself takes milliseconds.
-    const long ms = std::lround(static_cast<double>(seconds) * 1000.0);
+    // A positive time-out below a millisecond is one millisecond, not the default.
+    const long ms =
+        std::max(std::lround(static_cast<double>(seconds) * 1000.0), seconds > 0 ? 1L : 0L);
     element.object->timeoutMs =
         ms == 0 ? defaultMessagingTimeoutMs : static_cast<int>(std::min<long>(ms, 1L << 30));
     return AXError::success;

@@ -1,5 +1,6 @@
 // The connection to the accessibility bus, opened on first use and kept for the process: its
-// address comes from AT_SPI_BUS_ADDRESS, else from org.a11y.Bus on the session bus. Calls and
+// address comes from AT_SPI_BUS_ADDRESS, else from org.a11y.Bus on the session bus, else from
+// the X root window. Calls and
 // reply reading over libdbus; with LARKSPIN_ATSPI_TRACE set, every call is appended to that file
 // (the tests use it to prove what was never asked).
 #include "bus.h"
@@ -8,6 +9,8 @@
 #include <cstdlib>
 #include <mutex>
 #include <utility>
+
+#include "display.h"
 
 namespace platform::atspi {
 
@@ -26,24 +29,61 @@ Connection& connection() {
     return *instance;
 }
 
-std::string accessibilityAddress() {
-    if (const char* address = std::getenv("AT_SPI_BUS_ADDRESS"); address && *address) {
-        return address;
-    }
+// A private connection to the bus at the address, registered with a Hello that waits no
+// longer than the look-up time-out (dbus_bus_register would wait libdbus's default 25 s).
+DBusConnection* openBus(const std::string& address) {
     DBusError error;
     dbus_error_init(&error);
-    DBusConnection* session = dbus_bus_get_private(DBUS_BUS_SESSION, &error);
-    if (session == nullptr) {
+    DBusConnection* opened = dbus_connection_open_private(address.c_str(), &error);
+    dbus_error_free(&error);
+    if (opened == nullptr) {
+        return nullptr;
+    }
+    dbus_connection_set_exit_on_disconnect(opened, FALSE);
+    DBusMessage* hello = dbus_message_new_method_call(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS,
+                                                      DBUS_INTERFACE_DBUS, "Hello");
+    DBusMessage* reply = nullptr;
+    if (hello != nullptr) {
+        reply = dbus_connection_send_with_reply_and_block(opened, hello, lookupTimeoutMs, &error);
+        dbus_message_unref(hello);
         dbus_error_free(&error);
+    }
+    const char* name = nullptr;
+    const bool registered =
+        reply != nullptr &&
+        dbus_message_get_args(reply, &error, DBUS_TYPE_STRING, &name, DBUS_TYPE_INVALID) &&
+        dbus_bus_set_unique_name(opened, name);
+    dbus_error_free(&error);
+    if (reply != nullptr) {
+        dbus_message_unref(reply);
+    }
+    if (!registered) {
+        dbus_connection_close(opened);
+        dbus_connection_unref(opened);
+        return nullptr;
+    }
+    return opened;
+}
+
+// Asked of org.a11y.Bus on the session bus. Without a session address nothing is asked: libdbus
+// would otherwise autolaunch a session bus that outlives the helper.
+std::string addressFromSession() {
+    const char* session = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (session == nullptr || *session == '\0') {
         return {};
     }
-    dbus_connection_set_exit_on_disconnect(session, FALSE);
+    DBusConnection* connection = openBus(session);
+    if (connection == nullptr) {
+        return {};
+    }
     std::string address;
     DBusMessage* message =
         dbus_message_new_method_call("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress");
     if (message != nullptr) {
+        DBusError error;
+        dbus_error_init(&error);
         DBusMessage* reply =
-            dbus_connection_send_with_reply_and_block(session, message, lookupTimeoutMs, &error);
+            dbus_connection_send_with_reply_and_block(connection, message, lookupTimeoutMs, &error);
         dbus_message_unref(message);
         const char* text = nullptr;
         if (reply != nullptr &&
@@ -53,10 +93,23 @@ std::string accessibilityAddress() {
         if (reply != nullptr) {
             dbus_message_unref(reply);
         }
+        dbus_error_free(&error);
     }
-    dbus_error_free(&error);
-    dbus_connection_close(session);
-    dbus_connection_unref(session);
+    dbus_connection_close(connection);
+    dbus_connection_unref(connection);
+    return address;
+}
+
+std::string accessibilityAddress() {
+    if (const char* address = std::getenv("AT_SPI_BUS_ADDRESS"); address && *address) {
+        return address;
+    }
+    std::string address = addressFromSession();
+    if (address.empty()) {
+        // The launcher also publishes the address on the X root window, for clients without a
+        // session bus.
+        address = busAddressOnDisplay().value_or("");
+    }
     return address;
 }
 
@@ -68,22 +121,19 @@ DBusConnection* bus() {
             c.trace = std::fopen(path, "a");
         }
         const std::string address = accessibilityAddress();
-        if (address.empty()) {
-            return;
+        if (!address.empty()) {
+            c.bus = openBus(address);
         }
-        DBusError error;
-        dbus_error_init(&error);
-        DBusConnection* opened = dbus_connection_open_private(address.c_str(), &error);
-        if (opened != nullptr && dbus_bus_register(opened, &error)) {
-            dbus_connection_set_exit_on_disconnect(opened, FALSE);
-            c.bus = opened;
-        } else if (opened != nullptr) {
-            dbus_connection_close(opened);
-            dbus_connection_unref(opened);
-        }
-        dbus_error_free(&error);
     });
     return c.bus;
+}
+
+// Replies that came after their call had given up are queued as if they were new messages;
+// nothing here reads that queue, so it is emptied before it can grow.
+void dropLateReplies(DBusConnection* connection) {
+    while (DBusMessage* late = dbus_connection_pop_message(connection)) {
+        dbus_message_unref(late);
+    }
 }
 
 void trace(const char* interface, const char* method, const Ref& object,
@@ -201,6 +251,7 @@ Reply send(const Ref& object, const char* interface, const char* method,
     DBusMessage* answer = dbus_connection_send_with_reply_and_block(
         connection, message, timeoutMs > 0 ? timeoutMs : 1, &error);
     dbus_message_unref(message);
+    dropLateReplies(connection);
     if (answer == nullptr) {
         Reply failed(std::string(error.name != nullptr ? error.name : DBUS_ERROR_FAILED));
         dbus_error_free(&error);

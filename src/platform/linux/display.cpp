@@ -5,8 +5,11 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <csignal>
 #include <mutex>
 #include <vector>
+
+#include "unusable.h"
 
 namespace platform::atspi {
 
@@ -19,11 +22,19 @@ int ignoreErrors(Display* /*display*/, XErrorEvent* /*error*/) {
     return 0;
 }
 
+// Xlib ends the process once this returns; it does not: the command answers instead.
+int connectionLost(Display* /*display*/) {
+    unusable("the connection to the X display was lost");
+}
+
 std::mutex mutex;
 
 Display* display() {
     static Display* const opened = [] {
+        // A server that goes away must end in a reply, not in SIGPIPE on its socket.
+        std::signal(SIGPIPE, SIG_IGN);
         XSetErrorHandler(ignoreErrors);
+        XSetIOErrorHandler(connectionLost);
         return XOpenDisplay(nullptr);
     }();
     return opened;
@@ -121,6 +132,15 @@ std::optional<Pid> pidUpFrom(Display* x, Window window) {
 }
 
 }  // namespace
+
+std::optional<std::string> busAddressOnDisplay() {
+    std::lock_guard lock(mutex);
+    Display* x = display();
+    if (x == nullptr) {
+        return std::nullopt;
+    }
+    return text(x, DefaultRootWindow(x), "AT_SPI_BUS");
+}
 
 std::optional<Pid> frontmostPid() {
     std::lock_guard lock(mutex);

@@ -16,4 +16,7 @@ std::optional<Pid> frontmostPid();
 /// GTK publishes (_GTK_APPLICATION_ID), else the class part of WM_CLASS.
 std::optional<std::string> applicationId(Pid pid);
 
+/// The accessibility bus's address as its launcher publishes it on the root window (AT_SPI_BUS).
+std::optional<std::string> busAddressOnDisplay();
+
 }  // namespace platform::atspi

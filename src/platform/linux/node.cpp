@@ -109,10 +109,14 @@ Got<std::vector<std::string>> interfaces(ElementObject& element, const Target& a
     return got;
 }
 
-bool implements(ElementObject& element, const Target& at, const char* interface) {
+AXError support(ElementObject& element, const Target& at, const char* interface) {
     const auto got = interfaces(element, at);
-    return got.ok() &&
-           std::find(got.value->begin(), got.value->end(), interface) != got.value->end();
+    if (!got.ok()) {
+        return got.error;
+    }
+    return std::find(got.value->begin(), got.value->end(), interface) != got.value->end()
+               ? AXError::success
+               : AXError::attributeUnsupported;
 }
 
 Got<States> states(const Target& at) {
@@ -141,7 +145,9 @@ Got<std::optional<Ref>> parent(const Target& at) {
     if (!ref) {
         return Got<std::optional<Ref>>::failed(AXError::failure);
     }
-    if (ref->path == nullPath || ref->bus.empty()) {
+    // An application's parent is the registry's desktop, whose children are all applications:
+    // as on macOS, where an application element has no parent, the walk up ends there.
+    if (ref->path == nullPath || ref->bus.empty() || ref->bus != at.ref.bus) {
         return Got<std::optional<Ref>>::of(std::nullopt);
     }
     return Got<std::optional<Ref>>::of(*ref);
@@ -201,8 +207,12 @@ Got<std::optional<std::pair<std::int32_t, std::int32_t>>> selection(const Target
     if (!bounds || bounds->size() != 2) {
         return Result::failed(AXError::failure);
     }
-    const std::int32_t start = std::min((*bounds)[0], (*bounds)[1]);
-    const std::int32_t end = std::max((*bounds)[0], (*bounds)[1]);
+    // Some toolkits answer (-1, -1) for a selection that has just gone.
+    const std::int32_t start = std::max(0, std::min((*bounds)[0], (*bounds)[1]));
+    const std::int32_t end = std::max(0, std::max((*bounds)[0], (*bounds)[1]));
+    if (start == end) {
+        return Result::of(std::nullopt);
+    }
     return Result::of(std::pair{start, end});
 }
 

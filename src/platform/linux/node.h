@@ -48,7 +48,9 @@ std::optional<Target> target(ElementObject& element);
 
 Got<std::uint32_t> role(ElementObject& element, const Target& at);
 Got<std::vector<std::string>> interfaces(ElementObject& element, const Target& at);
-bool implements(ElementObject& element, const Target& at, const char* interface);
+/// Success when the object has the interface, attributeUnsupported when it has not, else why
+/// its interfaces could not be read (a stopped application's time-out is not "unsupported").
+AXError support(ElementObject& element, const Target& at, const char* interface);
 Got<States> states(const Target& at);
 
 Got<std::string> stringProperty(const Target& at, const char* interface, const char* name);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <string_view>
 
 #include "text/scalars.h"
 
@@ -20,7 +21,8 @@ std::int32_t narrow(std::int64_t offset) {
 
 Got<Range> utf16Range(const Target& at, bool password, std::int32_t start, std::int32_t end) {
     if (password) {
-        return Got<Range>::of(Range{start, std::int64_t{end} - start});
+        const std::int32_t from = std::max(start, 0);
+        return Got<Range>::of(Range{from, std::max<std::int64_t>(std::int64_t{end} - from, 0)});
     }
     const auto before = textBetween(at, 0, end);
     if (!before.ok()) {
@@ -49,8 +51,15 @@ Got<std::pair<std::int32_t, std::int32_t>> scalarRange(const Target& at, bool pa
     if (!before.ok()) {
         return Result::failed(before.error);
     }
-    return Result::of(std::pair{narrow(text::scalarsOfUtf16(*before.value, range.location)),
-                                narrow(text::scalarsOfUtf16(*before.value, end))});
+    const std::string_view units = *before.value;
+    // An end inside a surrogate pair takes the whole character: a range is never shortened to
+    // nothing by splitting one.
+    std::int64_t last = text::scalarsOfUtf16(units, end);
+    const std::int64_t reached = text::utf16OfScalars(units, last);
+    if (reached < end && text::utf16OfScalars(units, last + 1) > reached) {
+        ++last;
+    }
+    return Result::of(std::pair{narrow(text::scalarsOfUtf16(units, range.location)), narrow(last)});
 }
 
 }  // namespace platform::atspi

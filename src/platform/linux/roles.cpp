@@ -24,7 +24,6 @@ constexpr std::array rows{
     Row{ATSPI_ROLE_DIALOG, "AXWindow", "AXDialog"},
     Row{ATSPI_ROLE_ALERT, "AXWindow", "AXDialog"},
     Row{ATSPI_ROLE_PASSWORD_TEXT, "AXTextField", "AXSecureTextField"},
-    Row{ATSPI_ROLE_ENTRY, "AXTextField", nullptr},
     Row{ATSPI_ROLE_SPIN_BUTTON, "AXIncrementor", nullptr},
     Row{ATSPI_ROLE_DOCUMENT_TEXT, "AXTextArea", nullptr},
     Row{ATSPI_ROLE_TERMINAL, "AXTextArea", nullptr},
@@ -74,8 +73,9 @@ constexpr std::array rows{
 }  // namespace
 
 AxRole axRole(std::uint32_t atspiRole, bool multiLine) {
-    // GTK gives single- and multi-line fields one role, "text"; the state tells them apart.
-    if (atspiRole == ATSPI_ROLE_TEXT) {
+    // GTK gives single- and multi-line fields one role, "text", and the browsers give their
+    // inputs and text areas "entry"; the state tells them apart.
+    if (atspiRole == ATSPI_ROLE_TEXT || atspiRole == ATSPI_ROLE_ENTRY) {
         return {multiLine ? "AXTextArea" : "AXTextField", std::nullopt};
     }
     const auto found = std::find_if(rows.begin(), rows.end(), [&](const Row& row) {

@@ -12,8 +12,8 @@ struct AxRole {
     std::optional<std::string> subrole;
 };
 
-/// The AX role of an AT-SPI role number; a text role counts as a text area when its object is
-/// multi-line. Roles without a counterpart are "AXUnknown".
+/// The AX role of an AT-SPI role number; a text or entry role counts as a text area when its
+/// object is multi-line. Roles without a counterpart are "AXUnknown".
 AxRole axRole(std::uint32_t atspiRole, bool multiLine);
 
 /// Whether the role names a window (frame, window, dialog, alert): what AXWindow walks up to.

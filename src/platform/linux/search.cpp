@@ -3,6 +3,7 @@
 // a few thousand slow calls out of one attribute read.
 #include "search.h"
 
+#include <algorithm>
 #include <atspi/atspi-constants.h>
 #include <chrono>
 #include <deque>
@@ -23,11 +24,15 @@ Got<Ref> walkForFocus(const Target& root) {
         if (Clock::now() >= deadline) {
             return Got<Ref>::failed(AXError::cannotComplete);
         }
-        const Target at{queue.front(), root.timeoutMs};
+        // Each call gets what is left of the walk's time, so the walk ends within it.
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const Target at{queue.front(),
+                        static_cast<int>(std::clamp<long long>(left, 1, root.timeoutMs))};
         queue.pop_front();
         const auto state = states(at);
         if (!state.ok()) {
-            if (visited == 0) {
+            if (visited == 0 || state.error == AXError::cannotComplete) {
                 return Got<Ref>::failed(state.error);
             }
             continue;  // an object that went away while walking
@@ -73,6 +78,9 @@ Got<Ref> activeWindow(const Target& root) {
         const auto state = states(Target{window, root.timeoutMs});
         if (state.ok() && has(*state.value, ATSPI_STATE_ACTIVE)) {
             return Got<Ref>::of(window);
+        }
+        if (state.error == AXError::cannotComplete) {
+            return Got<Ref>::failed(state.error);  // one time-out per read, not one per window
         }
     }
     return Got<Ref>::failed(AXError::noValue);
