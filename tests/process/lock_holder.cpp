@@ -12,8 +12,12 @@ int main(int argc, char** argv) {
     const bool guardedSection = argc > 1 && std::strcmp(argv[1], "guarded") == 0;
     const auto hold = std::chrono::milliseconds(300);
     if (guardedSection) {
-        frame::armDeadline(0, nullptr);
-        frame::guarded([&] { std::this_thread::sleep_for(hold); });
+        // Armed inside the section: armed before it, the watchdog could answer before the
+        // section began, and the test would see nothing waited for.
+        frame::guarded([&] {
+            frame::armDeadline(0, nullptr);
+            std::this_thread::sleep_for(hold);
+        });
         std::this_thread::sleep_for(10 * hold);  // the watchdog answers meanwhile
         frame::reply({{"ok", true}, {"version", 4}});
     }
