@@ -155,12 +155,9 @@ void capture(const CaptureRequest& request) {
     replyObject["conversation"] = std::move(conversation);
     frame::exitLock.lock();
     // A probe whose copy came too late left the snapshot parked: a copy that has landed by now
-    // is undone before the answer, since after it nothing could. Without a probe the pasteboard
-    // is not touched at all.
-    if (clipboard::pendingRestore) {
-        if (const auto restored = clipboard::restoreParked(platform::generalPasteboard(), false)) {
-            replyObject["probe"]["restored"] = *restored;
-        }
+    // is undone before the answer, since after it nothing could.
+    if (const auto restored = clipboard::restoreParked(platform::generalPasteboard(), false)) {
+        replyObject["probe"]["restored"] = *restored;
     }
     frame::emit(replyObject);
 }

@@ -84,9 +84,6 @@ std::optional<bool> restoreParked(const platform::Pasteboard& pasteboard, bool w
 }
 
 std::optional<bool> giveBackOnGiveUp() {
-    if (!pendingRestore) {
-        return std::nullopt;  // nothing borrowed: the pasteboard is not even asked for
-    }
     return restoreParked(platform::generalPasteboard(), true);
 }
 

@@ -47,9 +47,13 @@ void insert(const InsertRequest& request) {
     if (!platform::isProcessTrusted()) {
         frame::fail("notTrusted");
     }
-    // Asked for before anything else is touched: where there is no pasteboard, the command ends
-    // here with the target's focus, selection and front window as they were.
+    // Asked for before anything else is touched: where there is no pasteboard (a backend that
+    // has none yet), the command ends here with the target's focus, selection and front window
+    // as they were.
     const platform::Pasteboard pasteboard = platform::generalPasteboard();
+    if (!pasteboard.object) {
+        frame::fail("internal", "the pasteboard is not available on this backend");
+    }
     const auto target = platform::runningApplicationWithProcessIdentifier(request.pid);
     if (!target || platform::isTerminated(*target)) {
         frame::fail("targetGone");

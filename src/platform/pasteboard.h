@@ -26,7 +26,7 @@ struct PasteboardItem {
     std::shared_ptr<PasteboardItemObject> object;
 };
 
-// +[NSPasteboard generalPasteboard].
+// +[NSPasteboard generalPasteboard]; an empty handle on a backend that has no pasteboard.
 Pasteboard generalPasteboard();
 
 // -pasteboardItems: the items in pasteboard order, or absent.

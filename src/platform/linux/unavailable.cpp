@@ -1,5 +1,6 @@
-// The services this backend does not have yet: the pasteboard and key events end the command
-// with an "internal" reply that says so; keyboard layouts are simply absent, as when none is set.
+// The services this backend does not have yet: the pasteboard is an empty handle and any use of
+// it, like any key event, ends the command with an "internal" reply that says so; keyboard
+// layouts are simply absent, as when none is set.
 #include "platform/events.h"
 #include "platform/input_sources.h"
 #include "platform/pasteboard.h"
@@ -19,8 +20,10 @@ namespace {
 
 }  // namespace
 
+// An empty handle: asking for the pasteboard is how the commands learn that there is none,
+// and a command that only gives back what it borrowed (nothing, here) must not end on it.
 Pasteboard generalPasteboard() {
-    noPasteboard();
+    return Pasteboard{};
 }
 
 std::optional<std::vector<PasteboardItem>> pasteboardItems(const Pasteboard& /*pasteboard*/) {
