@@ -21,8 +21,7 @@ namespace fuzzcheck {
 }
 
 template <class Record>
-void checkRequest(const std::uint8_t* data, std::size_t size,
-                  Record (*decode)(const nlohmann::json&)) {
+void checkRequest(const std::uint8_t* data, std::size_t size, Record (*decode)(parse::Value&)) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     const auto decoded = frame::decodeBytes(std::string(input), decode);
     const auto* detail = std::get_if<std::string>(&decoded);

@@ -8,7 +8,7 @@
 namespace {
 
 capture::CaptureRequest decode(const std::string& text) {
-    return capture::decodeCaptureRequest(frame::parseRequest(text));
+    return frame::decodeText(text, capture::decodeCaptureRequest);
 }
 
 std::string refusal(const std::string& text) {
