@@ -325,6 +325,10 @@ void Document::finish() {
     }
 }
 
+void Document::fail(simdjson::error_code error) {
+    throw SyntaxError{offset(), problemOf(error)};
+}
+
 std::size_t Document::depth() const {
     return static_cast<std::size_t>(document.current_depth());
 }

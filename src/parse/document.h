@@ -49,6 +49,9 @@ class Document {
     /// Throws SyntaxError unless only white space follows the value read.
     void finish();
 
+    /// Throws the SyntaxError for a fault the parser reported while reading, where reading stands.
+    [[noreturn]] void fail(simdjson::error_code error);
+
     /// How many containers are open where reading stands.
     std::size_t depth() const;
     /// Where reading stands, as a byte offset of the text.

@@ -5,7 +5,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "platform/sim/json_cursor.h"
+#include "text/utf8.h"
 
 namespace platform::sim {
 
@@ -70,7 +70,7 @@ void JsonWriter::writeString(std::string_view text) {
             continue;
         }
         if (c >= 0x80) {
-            const std::size_t length = utf8SequenceLength(text, i);
+            const std::size_t length = text::utf8SequenceLength(text, i);
             if (length > 0) {
                 i += length;
                 continue;
