@@ -31,20 +31,16 @@ const char* kindOf(parse::Type type) {
 
 }  // namespace
 
-std::string readStdin() {
+parse::Buffer readStdin() {
     constexpr std::size_t chunk = 65536;
-    std::string result;
-    std::size_t size = 0;
+    parse::Buffer result;
     for (;;) {
-        // Read straight into the result; the chunk left over at the end is the parser's room.
-        result.resize(size + chunk);
-        const ssize_t count = ::read(STDIN_FILENO, result.data() + size, chunk);
+        const ssize_t count = ::read(STDIN_FILENO, result.room(chunk), chunk);
         if (count > 0) {
-            size += static_cast<std::size_t>(count);
+            result.added(static_cast<std::size_t>(count));
         } else if (count < 0 && errno == EINTR) {
             continue;
         } else {
-            result.resize(size);
             return result;
         }
     }
@@ -61,7 +57,7 @@ bool isBlankInput(std::string_view bytes) {
 
 namespace detail {
 
-Parsed::Parsed(std::string& text) : document(text) {
+Parsed::Parsed(std::string_view text, std::size_t capacity) : document(text, capacity) {
     const parse::Type type = document.type();
     if (type != parse::Type::object && type != parse::Type::array) {
         throw DecodeError(std::string("request: expected an object, found ") + kindOf(type));
@@ -69,7 +65,7 @@ Parsed::Parsed(std::string& text) : document(text) {
     root = document.root();
 }
 
-void invalidJson(const std::string& text, const parse::SyntaxError& error) {
+void invalidJson(std::string_view text, const parse::SyntaxError& error) {
     throw DecodeError("invalid JSON: " + error.problem + " at " +
                       parse::describeOffset(text, error.offset));
 }

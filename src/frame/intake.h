@@ -8,13 +8,14 @@
 
 #include "frame/decode.h"
 #include "frame/reply.h"
+#include "parse/buffer.h"
 #include "parse/document.h"
 
 namespace frame {
 
 // Everything on file descriptor 0 up to end of input, with the room the parser reads past its
 // end; a read error ends the input there.
-std::string readStdin();
+parse::Buffer readStdin();
 
 // Empty input, or input of spaces, tabs, line feeds and carriage returns only.
 bool isBlankInput(std::string_view bytes);
@@ -25,11 +26,17 @@ bool isBlankInput(std::string_view bytes);
 template <class Decode>
 auto decodeText(std::string text, Decode decode) -> decltype(decode(std::declval<parse::Value&>()));
 
+// The same over the text as standard input gave it.
+template <class Decode>
+auto decodeInput(parse::Buffer input, Decode decode)
+    -> decltype(decode(std::declval<parse::Value&>()));
+
 // The request's record, or the description the "badRequest" reply carries.
 template <class Record>
-std::variant<Record, std::string> decodeBytes(std::string input, Record (*decode)(parse::Value&)) {
+std::variant<Record, std::string> decodeBytes(parse::Buffer input,
+                                              Record (*decode)(parse::Value&)) {
     try {
-        return decodeText(std::move(input), decode);
+        return decodeInput(std::move(input), decode);
     } catch (const DecodeError& error) {
         return error.detail();
     }
@@ -49,11 +56,22 @@ Record decodeRequest(Record (*decode)(parse::Value&)) {
 namespace detail {
 // The parsed request, and its top-level value; a scalar at the top is refused as not an object.
 struct Parsed {
-    explicit Parsed(std::string& text);
+    Parsed(std::string_view text, std::size_t capacity);
     parse::Document document;
     parse::Value root;
 };
-[[noreturn]] void invalidJson(const std::string& text, const parse::SyntaxError& error);
+[[noreturn]] void invalidJson(std::string_view text, const parse::SyntaxError& error);
+
+template <class Decode>
+auto decodeParsed(std::string_view text, std::size_t capacity, Decode& decode)
+    -> decltype(decode(std::declval<parse::Value&>())) {
+    try {
+        Parsed parsed(text, capacity);
+        return decode(parsed.root);
+    } catch (const parse::SyntaxError& error) {
+        invalidJson(text, error);
+    }
+}
 }  // namespace detail
 
 template <class Decode>
@@ -63,12 +81,16 @@ auto decodeText(std::string text, Decode decode)
         text = "{}";
     }
     parse::pad(text);
-    try {
-        detail::Parsed parsed(text);
-        return decode(parsed.root);
-    } catch (const parse::SyntaxError& error) {
-        detail::invalidJson(text, error);
+    return detail::decodeParsed(text, text.capacity(), decode);
+}
+
+template <class Decode>
+auto decodeInput(parse::Buffer input, Decode decode)
+    -> decltype(decode(std::declval<parse::Value&>())) {
+    if (isBlankInput(input.text())) {
+        return decodeText(std::string(), decode);
     }
+    return detail::decodeParsed(input.text(), input.capacity(), decode);
 }
 
 }  // namespace frame

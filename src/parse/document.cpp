@@ -299,8 +299,8 @@ void pad(std::string& text) {
     }
 }
 
-Document::Document(const std::string& source, Check check) : text(source) {
-    const simdjson::padded_string_view padded(source.data(), source.size(), source.capacity());
+Document::Document(std::string_view source, std::size_t capacity, Check check) : text(source) {
+    const simdjson::padded_string_view padded(source.data(), source.size(), capacity);
     if (padded.padding() < simdjson::SIMDJSON_PADDING) {
         throw SyntaxError{0, "the text is not padded for parsing"};
     }

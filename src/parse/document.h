@@ -34,7 +34,10 @@ class Document {
     /// closed strings); what the reader takes it checks by taking it, the rest with check().
     /// Throws SyntaxError. `text` must have been padded and must outlive the document.
     enum class Check { whole, asRead };
-    explicit Document(const std::string& text, Check check = Check::whole);
+    explicit Document(const std::string& text, Check check = Check::whole)
+        : Document(text, text.capacity(), check) {}
+    /// `capacity`: the bytes that may be read from the text's start, padding included.
+    Document(std::string_view text, std::size_t capacity, Check check = Check::whole);
     Document(const Document&) = delete;
     Document& operator=(const Document&) = delete;
 
