@@ -188,10 +188,15 @@ class Checker {
             case od::json_type::string: {
                 const std::string_view token = value.raw_json_token();
                 // Without an escape there is nothing left to check: the parser's first pass
-                // checked the UTF-8 and the control characters of the whole text.
+                // checked the UTF-8 and the control characters of the whole text. Either way the
+                // string is taken, so that what follows it is read as what follows a value (a
+                // string left untaken would be passed over as a key if a colon followed it).
                 if (std::memchr(token.data(), '\\', token.size()) != nullptr) {
                     std::string_view string;
                     fail(value.get_string().get(string));
+                } else {
+                    simdjson::ondemand::raw_json_string raw;
+                    fail(value.get_raw_json_string().get(raw));
                 }
                 return;
             }
@@ -367,7 +372,10 @@ std::string_view stringOf(Value& value) {
         const std::size_t close = token.rfind('"');
         if (close != 0 && close != std::string_view::npos) {
             const std::string_view inside = token.substr(1, close - 1);
-            if (std::memchr(inside.data(), '\\', inside.size()) == nullptr) {
+            simdjson::ondemand::raw_json_string raw;
+            // Taken, not only looked at: see the check's strings.
+            if (std::memchr(inside.data(), '\\', inside.size()) == nullptr &&
+                value.get_raw_json_string().get(raw) == simdjson::SUCCESS) {
                 return inside;
             }
         }

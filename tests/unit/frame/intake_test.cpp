@@ -71,7 +71,9 @@ TEST(FrameIntakeParse, ErrorsAreDecodeErrorsWithValidText) {
          {std::string("{"), std::string("{\"a\": \"\xff\"}"), std::string("[1,]"),
           std::string("nul"), std::string("{\"b\": [1 2], \"a\": 1}"),
           std::string("{\"a\": 1, \"b\": \"\\ud800\"}"), std::string("{\"a\": 1} x"),
-          std::string("{\"a\": 1, \"b\": 01}")}) {
+          std::string("{\"a\": 1, \"b\": 01}"), std::string("{\"b\": \"x\": \"y\", \"a\": 1}"),
+          std::string("{\"a\": 1, \"b\": [\"x\": 2]}"),
+          std::string("{\"a\": 1, \"b\": [{\"r\": \"x\": \"y\"}, \"t\": \"z\"}]}")}) {
         try {
             memberA(bad);
             ADD_FAILURE() << "parsed: " << bad;

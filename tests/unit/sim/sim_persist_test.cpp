@@ -310,6 +310,12 @@ TEST_F(SimLoad, EscapesAreReadAndWhatIsPassedOverIsCheckedToo) {
     EXPECT_EQ(refusal(R"({"lastRun": {"calls": [1,,2]}})"),
               "desktop: <test>: not JSON: unexpected character at line 1, column 26");
     EXPECT_EQ(refusal(R"({"unknown": ["\ud800"]})").rfind("desktop: <test>: not JSON: ", 0), 0U);
+    // A string followed by a colon is no key, whether it is read or passed over.
+    for (const char* file :
+         {R"({"apps": [{"pid": 1, "root": {"id": "r"}, "name": "x": "y"}, "z": 1}]})",
+          R"({"unknown": [{"r": "x": "y"}, "t": "z"}]})", R"({"systemVersion": "14.0": "x"})"}) {
+        EXPECT_EQ(refusal(file).rfind("desktop: <test>: not JSON: ", 0), 0U) << file;
+    }
     EXPECT_EQ(refusal(R"({"trusted": true} {})"),
               "desktop: <test>: not JSON: unexpected text after the value at line 1, column 19");
     std::string deep = "{\"lastRun\": ";
