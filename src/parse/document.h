@@ -68,8 +68,9 @@ class Document {
     simdjson::ondemand::document document;
 };
 
-/// A string value's text: straight from the parsed text when it holds no escape, else unescaped.
-/// Precondition: the document was checked, and the value is a string.
+/// A string value's text, taken: straight from the parsed text when it holds no escape, else
+/// unescaped into the parser's buffer; both views last as long as the document. Throws
+/// SyntaxError for a bad escape. Precondition: the value is a string.
 std::string_view stringOf(Value& value);
 
 /// An object member's key, unescaped like a string.
