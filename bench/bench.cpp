@@ -97,6 +97,20 @@ std::string largeText() {
     return text;
 }
 
+// The helper's own peak, as bench/peak.c wrote it.
+double peakKb(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "r");
+    if (file == nullptr) {
+        return 0;
+    }
+    long kb = 0;
+    if (std::fscanf(file, "%ld", &kb) != 1) {
+        kb = 0;
+    }
+    std::fclose(file);
+    return static_cast<double>(kb);
+}
+
 struct Decoded {
     double helperMs = 0;
     double peakMb = 0;
@@ -111,17 +125,20 @@ Decoded decodeOnly(const std::string& word, const std::string& request, const js
     std::vector<double> helper;
     std::vector<double> python;
     Decoded result;
+    const std::string peakFile = file.path + ".peak";
     for (int i = 0; i < 5; ++i) {
         harness::Options options;
-        options.args = {word};
+        options.program = LARKSPIN_PEAK_BINARY;
+        options.args = {peakFile, LARKSPIN_HELPER_BINARY, word};
         options.input = request;
         options.env["LARKSPIN_DESKTOP"] = desktop.path();
         const harness::Run run = harness::run(options);
         helper.push_back(run.elapsedMs);
-        result.peakMb = std::max(result.peakMb, static_cast<double>(run.maxRssKb) / 1024.0);
+        result.peakMb = std::max(result.peakMb, peakKb(peakFile) / 1024.0);
         result.reply = run.out.substr(0, 50);
         python.push_back(pythonLoadMs(file.path));
     }
+    std::remove(peakFile.c_str());
     result.helperMs = median(helper);
     result.pythonMs = median(python);
     return result;

@@ -4,9 +4,8 @@
 #include <cstdint>
 #include <optional>
 
-#include <nlohmann/json.hpp>
-
 #include "capture/reader.h"
+#include "frame/decode.h"
 
 namespace capture {
 
@@ -19,6 +18,6 @@ struct CaptureRequest {
 };
 
 // Throws frame::DecodeError naming the first faulty key.
-CaptureRequest decodeCaptureRequest(const nlohmann::json& request);
+CaptureRequest decodeCaptureRequest(parse::Value& request);
 
 }  // namespace capture

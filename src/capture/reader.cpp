@@ -2,55 +2,122 @@
 // range checks; one bad reader fails the whole request.
 #include "capture/reader.h"
 
-#include "frame/decode.h"
-
 namespace capture {
 
 namespace {
 
-using frame::Keyed;
+using frame::Field;
+using frame::Path;
 
-Reader::Role decodeRole(const nlohmann::json& value, const std::string& path) {
-    const Keyed fields = Keyed::of(value, path);
+Reader::Role decodeRole(parse::Value& value, const Path& path) {
+    Field<std::string> role;
+    Field<std::string> subrole;
+    frame::eachMember(value, path, [&](std::string_view key, parse::Value& member, const Path& at) {
+        if (key == "role") {
+            role.take(member, at, frame::decodeString);
+        } else if (key == "subrole") {
+            subrole.take(member, at, frame::decodeString);
+        }
+    });
     return Reader::Role{
-        .role = fields.required<std::string>("role", frame::decodeString),
-        .subrole = fields.optional<std::string>("subrole", frame::decodeString),
+        .role = role.required(Path(path, "role")),
+        .subrole = subrole.optional(),
     };
 }
 
-Reader::Me decodeMe(const nlohmann::json& value, const std::string& path) {
-    const Keyed fields = Keyed::of(value, path);
+Reader::Me decodeMe(parse::Value& value, const Path& path) {
+    Field<std::string> role;
+    Field<std::string> domClass;
+    frame::eachMember(value, path, [&](std::string_view key, parse::Value& member, const Path& at) {
+        if (key == "role") {
+            role.take(member, at, frame::decodeString);
+        } else if (key == "domClass") {
+            domClass.take(member, at, frame::decodeString);
+        }
+    });
     return Reader::Me{
-        .role = fields.required<std::string>("role", frame::decodeString),
-        .domClass = fields.required<std::string>("domClass", frame::decodeString),
+        .role = role.required(Path(path, "role")),
+        .domClass = domClass.required(Path(path, "domClass")),
     };
 }
 
-Reader decodeReader(const nlohmann::json& value, const std::string& path) {
-    const Keyed fields = Keyed::of(value, path);
+std::vector<Reader::Role> decodeRoles(parse::Value& value, const Path& path) {
+    return frame::decodeArray<Reader::Role>(value, path, decodeRole);
+}
+
+std::vector<std::string> decodeStrings(parse::Value& value, const Path& path) {
+    return frame::decodeArray<std::string>(value, path, frame::decodeString);
+}
+
+Reader decodeReader(parse::Value& value, const Path& path) {
+    Field<std::vector<Reader::Role>> list;
+    Field<std::int64_t> rows;
+    Field<std::int64_t> depth;
+    Field<std::vector<std::string>> skipClasses;
+    Field<Reader::Me> me;
+    Field<bool> trustsAxSelection;
+    frame::eachMember(value, path, [&](std::string_view key, parse::Value& member, const Path& at) {
+        if (key == "list") {
+            list.take(member, at, decodeRoles);
+        } else if (key == "rows") {
+            rows.take(member, at, frame::decodeInt64);
+        } else if (key == "depth") {
+            depth.take(member, at, frame::decodeInt64);
+        } else if (key == "skipClasses") {
+            skipClasses.take(member, at, decodeStrings);
+        } else if (key == "me") {
+            me.take(member, at, decodeMe);
+        } else if (key == "trustsAxSelection") {
+            trustsAxSelection.take(member, at, frame::decodeBool);
+        }
+    });
     Reader reader;
-    reader.list = frame::decodeArray<Reader::Role>(fields.required("list"), fields.pathOf("list"),
-                                                   decodeRole);
-    reader.rows = fields.required<std::int64_t>("rows", frame::decodeInt64);
-    reader.depth = fields.required<std::int64_t>("depth", frame::decodeInt64);
-    reader.skipClasses = frame::decodeArray<std::string>(
-        fields.required("skipClasses"), fields.pathOf("skipClasses"), frame::decodeString);
-    reader.me = fields.optional<Reader::Me>("me", decodeMe);
-    reader.trustsAxSelection = fields.required<bool>("trustsAxSelection", frame::decodeBool);
+    reader.list = list.required(Path(path, "list"));
+    reader.rows = rows.required(Path(path, "rows"));
+    reader.depth = depth.required(Path(path, "depth"));
+    reader.skipClasses = skipClasses.required(Path(path, "skipClasses"));
+    reader.me = me.optional();
+    reader.trustsAxSelection = trustsAxSelection.required(Path(path, "trustsAxSelection"));
     return reader;
+}
+
+// The last reader given for each bundle identifier; of the faulty ones, the refusal of the
+// first identifier in the map's order is the one reported.
+std::map<std::string, Reader> decodeReaders(parse::Value& value, const Path& path) {
+    std::map<std::string, Reader> readers;
+    std::map<std::string, std::string> refusals;
+    frame::eachMember(value, path, [&](std::string_view key, parse::Value& member, const Path& at) {
+        std::string bundleId(key);
+        try {
+            Reader reader = decodeReader(member, at);
+            refusals.erase(bundleId);
+            readers.insert_or_assign(std::move(bundleId), std::move(reader));
+        } catch (const frame::DecodeError& error) {
+            readers.erase(bundleId);
+            refusals.insert_or_assign(std::move(bundleId), error.detail());
+        }
+    });
+    if (!refusals.empty()) {
+        throw frame::DecodeError(refusals.begin()->second);
+    }
+    return readers;
 }
 
 }  // namespace
 
-ConversationRequest decodeConversationRequest(const nlohmann::json& value,
-                                              const std::string& path) {
-    const Keyed fields = Keyed::of(value, path);
+ConversationRequest decodeConversationRequest(parse::Value& value, const Path& path) {
+    Field<std::int64_t> budgetMs;
+    Field<std::map<std::string, Reader>> readers;
+    frame::eachMember(value, path, [&](std::string_view key, parse::Value& member, const Path& at) {
+        if (key == "budgetMs") {
+            budgetMs.take(member, at, frame::decodeInt64);
+        } else if (key == "readers") {
+            readers.take(member, at, decodeReaders);
+        }
+    });
     ConversationRequest request;
-    request.budgetMs = fields.required<std::int64_t>("budgetMs", frame::decodeInt64);
-    const Keyed readers = Keyed::of(fields.required("readers"), fields.pathOf("readers"));
-    for (const auto& [bundleId, reader] : readers.object.items()) {
-        request.readers.emplace(bundleId, decodeReader(reader, readers.pathOf(bundleId)));
-    }
+    request.budgetMs = budgetMs.required(Path(path, "budgetMs"));
+    request.readers = readers.required(Path(path, "readers"));
     return request;
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
+#include "frame/decode.h"
 
 namespace capture {
 
@@ -38,6 +38,6 @@ struct ConversationRequest {
 };
 
 // Decodes the value of "conversation" found at path; throws frame::DecodeError.
-ConversationRequest decodeConversationRequest(const nlohmann::json& value, const std::string& path);
+ConversationRequest decodeConversationRequest(parse::Value& value, const frame::Path& path);
 
 }  // namespace capture

@@ -1,33 +1,40 @@
 // Field decoding: types, integer ranges and the messages that name the key path.
 #include "frame/decode.h"
 
-#include <cmath>
 #include <limits>
+
+#include "parse/number.h"
 
 namespace frame {
 
 namespace {
 
-std::string kindOf(const nlohmann::json& value) {
-    switch (value.type()) {
-        case nlohmann::json::value_t::null:
+using simdjson::ondemand::json_type;
+
+std::string kindOf(parse::Value& value) {
+    json_type type = json_type::null;
+    (void)value.type().get(type);
+    switch (type) {
+        case json_type::null:
             return "null";
-        case nlohmann::json::value_t::boolean:
+        case json_type::boolean:
             return "a Boolean";
-        case nlohmann::json::value_t::string:
+        case json_type::string:
             return "a string";
-        case nlohmann::json::value_t::array:
+        case json_type::array:
             return "an array";
-        case nlohmann::json::value_t::object:
+        case json_type::object:
             return "an object";
-        default:
-            return "a number";
+        case json_type::number:
+            break;
     }
+    return "a number";
 }
 
-[[noreturn]] void expected(const std::string& path, const std::string& what,
-                           const nlohmann::json& found) {
-    refuse(path, "expected " + what + ", found " + kindOf(found));
+json_type typeOf(parse::Value& value) {
+    json_type type = json_type::null;
+    (void)value.type().get(type);
+    return type;
 }
 
 bool isIdentifier(std::string_view key) {
@@ -41,6 +48,44 @@ bool isIdentifier(std::string_view key) {
         }
     }
     return true;
+}
+
+// A JSON string literal of the text, for the quoted keys of a path (the text is UTF-8).
+std::string quotedKey(std::string_view text) {
+    static constexpr char hex[] = "0123456789abcdef";
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20) {
+            switch (c) {
+                case '\b':
+                    out += "\\b";
+                    break;
+                case '\f':
+                    out += "\\f";
+                    break;
+                case '\n':
+                    out += "\\n";
+                    break;
+                case '\r':
+                    out += "\\r";
+                    break;
+                case '\t':
+                    out += "\\t";
+                    break;
+                default:
+                    out += "\\u00";
+                    out += hex[byte >> 4];
+                    out += hex[byte & 0xF];
+            }
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
 }
 
 }  // namespace
@@ -60,7 +105,7 @@ std::string excerpt(std::string_view text) {
 std::string keyPath(const std::string& parent, std::string_view key) {
     // Map keys such as bundle identifiers hold dots; quote them so the path stays readable.
     if (!isIdentifier(key)) {
-        return parent + "[" + nlohmann::json(excerpt(key)).dump() + "]";
+        return parent + "[" + quotedKey(excerpt(key)) + "]";
     }
     return parent.empty() ? std::string(key) : parent + "." + std::string(key);
 }
@@ -69,108 +114,92 @@ std::string indexPath(const std::string& parent, std::size_t index) {
     return parent + "[" + std::to_string(index) + "]";
 }
 
-void refuse(const std::string& path, const std::string& problem) {
-    throw DecodeError((path.empty() ? std::string("request") : path) + ": " + problem);
+std::string Path::text() const {
+    if (parent == nullptr) {
+        return {};
+    }
+    const std::string above = parent->text();
+    return isIndex ? indexPath(above, index) : keyPath(above, key);
 }
 
-bool decodeBool(const nlohmann::json& value, const std::string& path) {
-    if (!value.is_boolean()) {
-        expected(path, "true or false", value);
-    }
-    return value.get<bool>();
+void refuse(const Path& path, const std::string& problem) {
+    const std::string where = path.text();
+    throw DecodeError((where.empty() ? std::string("request") : where) + ": " + problem);
 }
 
-std::string decodeString(const nlohmann::json& value, const std::string& path) {
-    if (!value.is_string()) {
-        expected(path, "a string", value);
-    }
-    return value.get<std::string>();
+namespace detail {
+
+void refuseKind(parse::Value& value, const Path& path, const std::string& what) {
+    refuse(path, "expected " + what + ", found " + kindOf(value));
 }
 
-namespace {
-
-enum class Integral { fits, fractional, outOfRange };
-
-// The value of a JSON number as a 64-bit integer, if it has an integral value in that range.
-Integral integralValue(const nlohmann::json& value, std::int64_t& out) {
-    if (value.is_number_unsigned()) {
-        // nlohmann keeps numbers above 2^63-1 unsigned; reading them signed would wrap.
-        const auto unsignedValue = value.get<std::uint64_t>();
-        if (unsignedValue > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
-            return Integral::outOfRange;
-        }
-        out = static_cast<std::int64_t>(unsignedValue);
-        return Integral::fits;
+simdjson::ondemand::object objectOf(parse::Value& value, const Path& path) {
+    simdjson::ondemand::object object;
+    if (typeOf(value) != json_type::object || value.get_object().get(object) != simdjson::SUCCESS) {
+        refuseKind(value, path, "an object");
     }
-    if (value.is_number_integer()) {
-        out = value.get<std::int64_t>();
-        return Integral::fits;
-    }
-    const double real = value.get<double>();
-    if (!std::isfinite(real) || std::trunc(real) != real) {
-        return Integral::fractional;
-    }
-    // 2^63 itself is a double but no int64; the lower bound -2^63 is both.
-    if (real < -9223372036854775808.0 || real >= 9223372036854775808.0) {
-        return Integral::outOfRange;
-    }
-    out = static_cast<std::int64_t>(real);
-    return Integral::fits;
+    return object;
 }
 
-std::int64_t decodeInteger(const nlohmann::json& value, const std::string& path,
-                           const std::string& what, std::int64_t lowest, std::int64_t highest) {
-    if (!value.is_number()) {
-        expected(path, what, value);
+simdjson::ondemand::array arrayOf(parse::Value& value, const Path& path) {
+    simdjson::ondemand::array array;
+    if (typeOf(value) != json_type::array || value.get_array().get(array) != simdjson::SUCCESS) {
+        refuseKind(value, path, "an array");
     }
-    std::int64_t result = 0;
-    const Integral outcome = integralValue(value, result);
-    if (outcome == Integral::fractional) {
-        refuse(path, "expected " + what + ", found a fractional number");
-    }
-    if (outcome == Integral::outOfRange || result < lowest || result > highest) {
-        refuse(path, "expected " + what + ", found a number outside its range");
+    return array;
+}
+
+}  // namespace detail
+
+bool isNull(parse::Value& value) {
+    return typeOf(value) == json_type::null;
+}
+
+bool decodeBool(parse::Value& value, const Path& path) {
+    bool result = false;
+    if (typeOf(value) != json_type::boolean || value.get_bool().get(result) != simdjson::SUCCESS) {
+        detail::refuseKind(value, path, "true or false");
     }
     return result;
 }
 
+std::string decodeString(parse::Value& value, const Path& path) {
+    if (typeOf(value) != json_type::string) {
+        detail::refuseKind(value, path, "a string");
+    }
+    return std::string(parse::stringOf(value));
+}
+
+namespace {
+
+std::int64_t decodeInteger(parse::Value& value, const Path& path, const std::string& what,
+                           std::int64_t lowest, std::int64_t highest) {
+    if (typeOf(value) != json_type::number) {
+        detail::refuseKind(value, path, what);
+    }
+    // The text decides, not a double: that would round -9223372036854775809 into the range.
+    const parse::IntegerLiteral literal = parse::integerLiteral(parse::numberText(value));
+    if (literal.kind == parse::IntegerLiteral::Kind::fractional) {
+        refuse(path, "expected " + what + ", found a fractional number");
+    }
+    if (literal.kind == parse::IntegerLiteral::Kind::outOfRange || literal.value < lowest ||
+        literal.value > highest) {
+        refuse(path, "expected " + what + ", found a number outside its range");
+    }
+    return literal.value;
+}
+
 }  // namespace
 
-std::int64_t decodeInt64(const nlohmann::json& value, const std::string& path) {
+std::int64_t decodeInt64(parse::Value& value, const Path& path) {
     return decodeInteger(value, path, "a 64-bit integer", std::numeric_limits<std::int64_t>::min(),
                          std::numeric_limits<std::int64_t>::max());
 }
 
-std::int32_t decodeInt32(const nlohmann::json& value, const std::string& path) {
+std::int32_t decodeInt32(parse::Value& value, const Path& path) {
     return static_cast<std::int32_t>(decodeInteger(value, path, "a 32-bit integer",
                                                    std::numeric_limits<std::int32_t>::min(),
                                                    std::numeric_limits<std::int32_t>::max()));
-}
-
-Keyed Keyed::of(const nlohmann::json& value, std::string path) {
-    if (!value.is_object()) {
-        expected(path, "an object", value);
-    }
-    return Keyed{value, std::move(path)};
-}
-
-const nlohmann::json* Keyed::present(std::string_view key) const {
-    const auto found = object.find(key);
-    if (found == object.end() || found->is_null()) {
-        return nullptr;
-    }
-    return &*found;
-}
-
-const nlohmann::json& Keyed::required(std::string_view key) const {
-    const auto found = object.find(key);
-    if (found == object.end()) {
-        refuse(pathOf(key), "required, but missing");
-    }
-    if (found->is_null()) {
-        refuse(pathOf(key), "required, but null");
-    }
-    return *found;
 }
 
 }  // namespace frame

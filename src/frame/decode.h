@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include <nlohmann/json.hpp>
+#include "parse/document.h"
 
 namespace frame {
 
@@ -31,53 +31,122 @@ std::string excerpt(std::string_view text);
 std::string keyPath(const std::string& parent, std::string_view key);
 std::string indexPath(const std::string& parent, std::size_t index);
 
-[[noreturn]] void refuse(const std::string& path, const std::string& problem);
+// Where a value stands in the request. Written out only for a refusal, so that decoding many
+// values builds no strings; a path refers to its parent and its key, which must outlive it.
+class Path {
+  public:
+    Path() = default;
+    Path(const Path& parent, std::string_view key) : parent(&parent), key(key) {}
+    Path(const Path& parent, std::size_t index) : parent(&parent), index(index), isIndex(true) {}
+
+    std::string text() const;
+
+  private:
+    const Path* parent = nullptr;
+    std::string_view key;
+    std::size_t index = 0;
+    bool isIndex = false;
+};
+
+[[noreturn]] void refuse(const Path& path, const std::string& problem);
 
 // One value decoded as a field type; refuses it with the path otherwise. Integers take a number
 // with an integral value that fits the type (so 42.0 is 42, 2.5 and 2^63 are refused).
-bool decodeBool(const nlohmann::json& value, const std::string& path);
-std::string decodeString(const nlohmann::json& value, const std::string& path);
-std::int64_t decodeInt64(const nlohmann::json& value, const std::string& path);
-std::int32_t decodeInt32(const nlohmann::json& value, const std::string& path);
+bool decodeBool(parse::Value& value, const Path& path);
+std::string decodeString(parse::Value& value, const Path& path);
+std::int64_t decodeInt64(parse::Value& value, const Path& path);
+std::int32_t decodeInt32(parse::Value& value, const Path& path);
 
-// A JSON object under decoding, with its path.
-struct Keyed {
-    const nlohmann::json& object;
-    std::string path;
+bool isNull(parse::Value& value);
 
-    // Refuses a value that is not an object.
-    static Keyed of(const nlohmann::json& value, std::string path);
+// Calls body(key, value, path) for every member of an object, in the order written; refuses a
+// value that is not an object.
+template <class Body>
+void eachMember(parse::Value& value, const Path& path, Body body);
 
-    // The member, or null when the key is missing or holds JSON null.
-    const nlohmann::json* present(std::string_view key) const;
-    // The member; refuses a missing key or JSON null.
-    const nlohmann::json& required(std::string_view key) const;
-    std::string pathOf(std::string_view key) const { return keyPath(path, key); }
-
-    template <class T, class Decode>
-    T required(std::string_view key, Decode decode) const {
-        return decode(required(key), pathOf(key));
-    }
-    template <class T, class Decode>
-    std::optional<T> optional(std::string_view key, Decode decode) const {
-        const nlohmann::json* value = present(key);
-        if (value == nullptr) {
-            return std::nullopt;
+// One key of a record. Every occurrence is decoded as it comes and the last one counts, its
+// value or its refusal; the record asks for its keys afterwards, in its own order, so that of
+// several faults the first in the record's order is the one reported.
+template <class T>
+class Field {
+  public:
+    template <class Decode>
+    void take(parse::Value& value, const Path& path, Decode decode) {
+        decoded.reset();
+        refusal.reset();
+        if (isNull(value)) {
+            state = State::null;
+            return;
         }
-        return decode(*value, pathOf(key));
+        try {
+            decoded.emplace(decode(value, path));
+            state = State::given;
+        } catch (const DecodeError& error) {
+            refusal = error.detail();
+            state = State::refused;
+        }
     }
+
+    // The value; absent when the key is missing or JSON null. Throws the kept refusal.
+    std::optional<T> optional() {
+        if (state == State::refused) {
+            throw DecodeError(*refusal);
+        }
+        return std::move(decoded);
+    }
+
+    // The value; refuses a missing key or JSON null at the key's path.
+    T required(const Path& path) {
+        if (state == State::missing) {
+            refuse(path, "required, but missing");
+        }
+        if (state == State::null) {
+            refuse(path, "required, but null");
+        }
+        return std::move(*optional());
+    }
+
+  private:
+    enum class State { missing, null, given, refused };
+    State state = State::missing;
+    std::optional<T> decoded;
+    std::optional<std::string> refusal;
 };
 
-// Decodes every element of a required array with the given decoder.
+// Decodes every element of an array with the given decoder; refuses anything else.
 template <class T, class Decode>
-std::vector<T> decodeArray(const nlohmann::json& value, const std::string& path, Decode decode) {
-    if (!value.is_array()) {
-        refuse(path, "expected an array");
+std::vector<T> decodeArray(parse::Value& value, const Path& path, Decode decode);
+
+namespace detail {
+[[noreturn]] void refuseKind(parse::Value& value, const Path& path, const std::string& what);
+simdjson::ondemand::object objectOf(parse::Value& value, const Path& path);
+simdjson::ondemand::array arrayOf(parse::Value& value, const Path& path);
+}  // namespace detail
+
+template <class Body>
+void eachMember(parse::Value& value, const Path& path, Body body) {
+    simdjson::ondemand::object object = detail::objectOf(value, path);
+    for (auto member : object) {
+        simdjson::ondemand::field field;
+        // The text was checked whole before decoding: reading it again cannot fail.
+        (void)std::move(member).get(field);
+        const std::string_view key = parse::keyOf(field);
+        parse::Value memberValue = field.value();
+        const Path memberPath(path, key);
+        body(key, memberValue, memberPath);
     }
+}
+
+template <class T, class Decode>
+std::vector<T> decodeArray(parse::Value& value, const Path& path, Decode decode) {
+    simdjson::ondemand::array array = detail::arrayOf(value, path);
     std::vector<T> result;
-    result.reserve(value.size());
-    for (std::size_t index = 0; index < value.size(); ++index) {
-        result.push_back(decode(value[index], indexPath(path, index)));
+    std::size_t index = 0;
+    for (auto element : array) {
+        parse::Value elementValue;
+        (void)std::move(element).get(elementValue);
+        const Path elementPath(path, index++);
+        result.push_back(decode(elementValue, elementPath));
     }
     return result;
 }

@@ -42,7 +42,7 @@ Watched awaitPaste(const ReadBack& read, ReadBackJudge& judge, std::int64_t time
 
 }  // namespace
 
-void insert(const InsertRequest& request) {
+void insert(InsertRequest request) {
     frame::armDeadline(request.deadlineMs, clipboard::giveBackOnGiveUp);
     if (!platform::isProcessTrusted()) {
         frame::fail("notTrusted");
@@ -68,7 +68,8 @@ void insert(const InsertRequest& request) {
         }
     }
 
-    const Aim aimed = aim(request.into, request.text, request.pid);
+    // The text moves on from the request: a large one is not held twice.
+    Aim aimed = aim(request.into, std::move(request.text), request.pid);
     const std::optional<std::string> before =
         aimed.read ? (*aimed.read)() : std::optional<std::string>();
     // The text is prepared for judging before the pasteboard is borrowed: once it is, every
@@ -88,7 +89,7 @@ void insert(const InsertRequest& request) {
         const std::int64_t owned = platform::clearContents(pasteboard);
         clipboard::pendingRestore =
             clipboard::PendingRestore{std::move(snapshot), owned, std::nullopt};
-        clipboard::writeMarkedText(pasteboard, aimed.paste);
+        clipboard::writeMarkedText(pasteboard, std::move(aimed.paste));
         if (platform::changeCount(pasteboard) != owned) {
             clipboard::pendingRestore.reset();
             return std::nullopt;

@@ -6,6 +6,6 @@
 namespace insert {
 
 // Runs on the main thread and ends the process with one reply.
-[[noreturn]] void insert(const InsertRequest& request);
+[[noreturn]] void insert(InsertRequest request);
 
 }  // namespace insert

@@ -15,7 +15,7 @@ constexpr std::array<std::pair<InsertMode, std::string_view>, 3> modeNames{{
     {InsertMode::afterSelection, "afterSelection"},
 }};
 
-InsertMode decodeMode(const nlohmann::json& value, const std::string& path) {
+InsertMode decodeMode(parse::Value& value, const frame::Path& path) {
     const std::string raw = frame::decodeString(value, path);
     const auto mode = insertModeFromRawValue(raw);
     if (!mode) {
@@ -44,33 +44,65 @@ std::string_view rawValue(InsertMode mode) {
     return {};
 }
 
-Into decodeInto(const nlohmann::json& value, const std::string& path) {
-    const frame::Keyed fields = frame::Keyed::of(value, path);
-    const std::string kind = fields.required<std::string>("kind", frame::decodeString);
-    if (kind == "focus") {
+Into decodeInto(parse::Value& value, const frame::Path& path) {
+    frame::Field<std::string> kind;
+    frame::Field<std::string> element;
+    frame::Field<InsertMode> mode;
+    frame::eachMember(value, path,
+                      [&](std::string_view key, parse::Value& member, const frame::Path& at) {
+                          if (key == "kind") {
+                              kind.take(member, at, frame::decodeString);
+                          } else if (key == "element") {
+                              element.take(member, at, frame::decodeString);
+                          } else if (key == "mode") {
+                              mode.take(member, at, decodeMode);
+                          }
+                      });
+    const frame::Path kindPath(path, "kind");
+    const std::string kindName = kind.required(kindPath);
+    if (kindName == "focus") {
         Into::Focus focus;
-        focus.element = fields.optional<std::string>("element", frame::decodeString);
-        focus.mode = fields.required<InsertMode>("mode", decodeMode);
+        focus.element = element.optional();
+        focus.mode = mode.required(frame::Path(path, "mode"));
         return Into{focus};
     }
-    if (kind == "composer") {
-        return Into{Into::Composer{fields.required<std::string>("element", frame::decodeString)}};
+    if (kindName == "composer") {
+        return Into{Into::Composer{element.required(frame::Path(path, "element"))}};
     }
-    frame::refuse(fields.pathOf("kind"), "unknown kind " + frame::excerpt(kind));
+    frame::refuse(kindPath, "unknown kind " + frame::excerpt(kindName));
 }
 
-InsertRequest decodeInsertRequest(const nlohmann::json& request) {
-    const frame::Keyed fields = frame::Keyed::of(request, "");
+InsertRequest decodeInsertRequest(parse::Value& request) {
+    frame::Field<platform::Pid> pid;
+    frame::Field<std::string> text;
+    frame::Field<Into> into;
+    frame::Field<std::int64_t> verifyTimeoutMs;
+    frame::Field<std::int64_t> settleMs;
+    frame::Field<std::int64_t> deadlineMs;
+    const frame::Path top;
+    frame::eachMember(request, top,
+                      [&](std::string_view key, parse::Value& member, const frame::Path& at) {
+                          if (key == "pid") {
+                              pid.take(member, at, frame::decodeInt32);
+                          } else if (key == "text") {
+                              text.take(member, at, frame::decodeString);
+                          } else if (key == "into") {
+                              into.take(member, at, decodeInto);
+                          } else if (key == "verifyTimeoutMs") {
+                              verifyTimeoutMs.take(member, at, frame::decodeInt64);
+                          } else if (key == "settleMs") {
+                              settleMs.take(member, at, frame::decodeInt64);
+                          } else if (key == "deadlineMs") {
+                              deadlineMs.take(member, at, frame::decodeInt64);
+                          }
+                      });
     InsertRequest result;
-    result.pid = fields.required<platform::Pid>("pid", frame::decodeInt32);
-    result.text = fields.required<std::string>("text", frame::decodeString);
-    result.into = fields.required<Into>("into", decodeInto);
-    result.verifyTimeoutMs = fields.optional<std::int64_t>("verifyTimeoutMs", frame::decodeInt64)
-                                 .value_or(result.verifyTimeoutMs);
-    result.settleMs =
-        fields.optional<std::int64_t>("settleMs", frame::decodeInt64).value_or(result.settleMs);
-    result.deadlineMs =
-        fields.optional<std::int64_t>("deadlineMs", frame::decodeInt64).value_or(result.deadlineMs);
+    result.pid = pid.required(frame::Path(top, "pid"));
+    result.text = text.required(frame::Path(top, "text"));
+    result.into = into.required(frame::Path(top, "into"));
+    result.verifyTimeoutMs = verifyTimeoutMs.optional().value_or(result.verifyTimeoutMs);
+    result.settleMs = settleMs.optional().value_or(result.settleMs);
+    result.deadlineMs = deadlineMs.optional().value_or(result.deadlineMs);
     return result;
 }
 

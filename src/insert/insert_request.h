@@ -7,8 +7,7 @@
 #include <string_view>
 #include <variant>
 
-#include <nlohmann/json.hpp>
-
+#include "frame/decode.h"
 #include "platform/types.h"
 
 namespace insert {
@@ -46,7 +45,7 @@ struct InsertRequest {
 };
 
 // Throws frame::DecodeError naming the first faulty key.
-Into decodeInto(const nlohmann::json& value, const std::string& path);
-InsertRequest decodeInsertRequest(const nlohmann::json& request);
+Into decodeInto(parse::Value& value, const frame::Path& path);
+InsertRequest decodeInsertRequest(parse::Value& request);
 
 }  // namespace insert

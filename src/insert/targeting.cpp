@@ -46,7 +46,7 @@ std::optional<std::int64_t> numberOfCharacters(const Element& element) {
     return static_cast<std::int64_t>(real);
 }
 
-Aim aimAtComposer(const std::string& fingerprint, const std::string& text, platform::Pid pid) {
+Aim aimAtComposer(const std::string& fingerprint, std::string text, platform::Pid pid) {
     const std::optional<composer::Composer> found = composer::Composer::find(fingerprint, pid);
     if (!found) {
         frame::fail("focusChanged", "no composer matches " + frame::excerpt(fingerprint));
@@ -73,11 +73,11 @@ Aim aimAtComposer(const std::string& fingerprint, const std::string& text, platf
             selectionUnsettable();
         }
     }
-    return Aim{onNewLine(text, value),
+    return Aim{onNewLine(std::move(text), value),
                ReadBack([element] { return ax::stringAttribute(element, "AXValue"); })};
 }
 
-Aim aimAtFocus(const Into::Focus& target, const std::string& text, platform::Pid pid) {
+Aim aimAtFocus(const Into::Focus& target, std::string text, platform::Pid pid) {
     const std::optional<ax::Focus> focus = ax::focusOf(pid);
     if (!focus) {
         if (target.element) {
@@ -87,7 +87,7 @@ Aim aimAtFocus(const Into::Focus& target, const std::string& text, platform::Pid
         if (!placeCaret(std::nullopt, target.mode)) {
             selectionUnsettable();
         }
-        return Aim{text, std::nullopt};  // pasted blind
+        return Aim{std::move(text), std::nullopt};  // pasted blind
     }
     if (focus->secure) {
         frame::fail("focusChanged", "a password field has focus");
@@ -102,7 +102,7 @@ Aim aimAtFocus(const Into::Focus& target, const std::string& text, platform::Pid
     if (!placeCaret(focus, target.mode)) {
         selectionUnsettable();
     }
-    return Aim{text, ReadBack([snapshot = *focus] { return snapshot.value(); })};
+    return Aim{std::move(text), ReadBack([snapshot = *focus] { return snapshot.value(); })};
 }
 
 }  // namespace
@@ -118,11 +118,11 @@ bool activate(const platform::RunningApplication& target) {
     return true;
 }
 
-Aim aim(const Into& into, const std::string& text, platform::Pid pid) {
+Aim aim(const Into& into, std::string text, platform::Pid pid) {
     if (const auto* composer = std::get_if<Into::Composer>(&into.target)) {
-        return aimAtComposer(composer->element, text, pid);
+        return aimAtComposer(composer->element, std::move(text), pid);
     }
-    return aimAtFocus(std::get<Into::Focus>(into.target), text, pid);
+    return aimAtFocus(std::get<Into::Focus>(into.target), std::move(text), pid);
 }
 
 bool placeCaret(const std::optional<ax::Focus>& focus, InsertMode mode) {
@@ -156,11 +156,11 @@ bool placeCaret(const std::optional<ax::Focus>& focus, InsertMode mode) {
                                 platform::Range{selection->location + selection->length, 0});
 }
 
-std::string onNewLine(const std::string& text, const std::string& after) {
-    if (text::isBlank(after) || text::endsWithNewline(after)) {
-        return text;
+std::string onNewLine(std::string text, const std::string& after) {
+    if (!text::isBlank(after) && !text::endsWithNewline(after)) {
+        text.insert(0, 1, '\n');
     }
-    return "\n" + text;
+    return text;
 }
 
 }  // namespace insert

@@ -25,13 +25,13 @@ bool activate(const platform::RunningApplication& target);
 
 // Settles the target of the request or ends the process with "focusChanged" or
 // "selectionUnsettable".
-Aim aim(const Into& into, const std::string& text, platform::Pid pid);
+Aim aim(const Into& into, std::string text, platform::Pid pid);
 
 // Puts the caret where the mode wants it; true when it is there.
 bool placeCaret(const std::optional<ax::Focus>& focus, InsertMode mode);
 
 // The text as it should follow the value: on a line of its own after text that does not end
 // with a line break.
-std::string onNewLine(const std::string& text, const std::string& after);
+std::string onNewLine(std::string text, const std::string& after);
 
 }  // namespace insert

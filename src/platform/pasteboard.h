@@ -48,7 +48,7 @@ std::int64_t clearContents(const Pasteboard& pasteboard);
 PasteboardItem newPasteboardItem();
 
 // -[NSPasteboardItem setData:forType:] on a new item.
-bool setData(const PasteboardItem& item, const Bytes& data, const std::string& type);
+bool setData(const PasteboardItem& item, Bytes data, const std::string& type);
 
 // -writeObjects: with new items, in order; false when the pasteboard refused the write (AppKit
 // may refuse a list holding an item without any type).

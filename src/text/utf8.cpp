@@ -108,4 +108,38 @@ std::string fromUtf16(std::u16string_view units) {
     return out;
 }
 
+std::size_t utf8SequenceLength(std::string_view bytes, std::size_t at) {
+    const auto byte = [&](std::size_t i) {
+        return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0U;
+    };
+    const unsigned lead = byte(at);
+    unsigned low = 0x80;
+    unsigned high = 0xBF;
+    std::size_t length = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    const unsigned second = byte(at + 1);
+    if (second < low || second > high) {
+        return 0;
+    }
+    for (std::size_t i = 2; i < length; ++i) {
+        const unsigned b = byte(at + i);
+        if (b < 0x80 || b > 0xBF) {
+            return 0;
+        }
+    }
+    return length;
+}
+
 }  // namespace text

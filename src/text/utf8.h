@@ -11,6 +11,10 @@ namespace text {
 /// U+10FFFF).
 bool isValidUtf8(std::string_view bytes);
 
+/// Length of the well-formed multi-byte sequence that starts at `at`, or 0 when the bytes there
+/// are not one (ASCII bytes give 0 too).
+std::size_t utf8SequenceLength(std::string_view bytes, std::size_t at);
+
 /// The bytes with each maximal ill-formed subpart replaced by U+FFFD; valid input comes back as is.
 std::string toValidUtf8(std::string_view bytes);
 

@@ -3,6 +3,7 @@
 // whole detail in it.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -21,10 +22,12 @@ namespace fuzzcheck {
 }
 
 template <class Record>
-void checkRequest(const std::uint8_t* data, std::size_t size,
-                  Record (*decode)(const nlohmann::json&)) {
+void checkRequest(const std::uint8_t* data, std::size_t size, Record (*decode)(parse::Value&)) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    const auto decoded = frame::decodeBytes(std::string(input), decode);
+    parse::Buffer bytes;
+    std::copy(input.begin(), input.end(), bytes.room(input.size()));
+    bytes.added(input.size());
+    const auto decoded = frame::decodeBytes(std::move(bytes), decode);
     const auto* detail = std::get_if<std::string>(&decoded);
     if (detail == nullptr) {
         return;  // a record: decoding it did not crash, leak or throw

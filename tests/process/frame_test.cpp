@@ -159,6 +159,22 @@ TEST(FrameIntake, DetailsCarryWholeButShortenedValues) {
     EXPECT_EQ(word.reply().value("error", ""), "unknownCommand");
 }
 
+TEST(FrameIntake, TheLastOfADuplicateKeyCountsAndKeysAreReadUnescaped) {
+    // The faulty first "pid" is forgotten: the request decodes and reaches the command.
+    const harness::Run run = runWith(
+        {"insert"},
+        R"({"pid": "x", "p\u0069d": 999999, "text": "", "into": {"kind": "focus", "mode": "replaceField"}})");
+    expectReply(run, {{"ok", false}, {"error", "targetGone"}}, "duplicate pid");
+    const harness::Run bad = runWith(
+        {"insert"},
+        R"({"pid": 999999, "pid": "x", "text": "", "into": {"kind": "focus", "mode": "replaceField"}})");
+    expectReply(bad,
+                {{"ok", false},
+                 {"error", "badRequest"},
+                 {"detail", "pid: expected a 32-bit integer, found a string"}},
+                "duplicate pid, faulty last");
+}
+
 TEST(FrameIntake, ReadsInputBeyondOneBufferBeforeDecoding) {
     // The fault sits after 200 kB, so only a complete read can name it.
     const std::string input =

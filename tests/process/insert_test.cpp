@@ -481,6 +481,24 @@ TEST(InsertPasteboard, TextGoesOnAsOneMarkedItemAndTheUserItemsComeBackUnmarked)
     EXPECT_EQ(result.saved["pasteboard"]["items"], userItems);
 }
 
+// A large text arrives whole, with and without escapes in the request (the reader takes an
+// unescaped one straight from the request's bytes), and the user's items come back.
+TEST(InsertPasteboard, ALargeTextArrivesWholeWhateverItsEscapes) {
+    std::string plain;
+    std::string escaped;
+    while (plain.size() < 3'000'000) {
+        plain += "caf\u00e9 \U0001F600 ";
+        escaped += "say \"hi\"\t\\ caf\u00e9\n";
+    }
+    for (const std::string& text : {plain, escaped}) {
+        const Inserted result = insertOn(desktopWith(fieldWith("", desktopjson::range(0, 0))),
+                                         request(text, focusInto("replaceSelection")));
+        EXPECT_EQ(result.reply, ok(false, "yes", true));
+        EXPECT_TRUE(attributesOf(result.saved, editor, "field")["AXValue"] == text);
+        EXPECT_EQ(result.saved["pasteboard"]["items"], userItems);
+    }
+}
+
 TEST(InsertPasteboard, WriteBySomebodyElseDuringTheHelpersWriteIsLeftAlone) {
     // The helper's write takes 150 ms to land; another program writes right after its clear.
     const json theirs = json::array({desktopjson::plainText("copied by somebody else")});

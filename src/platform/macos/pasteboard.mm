@@ -102,9 +102,16 @@ PasteboardItem newPasteboardItem() {
     }
 }
 
-bool setData(const PasteboardItem& item, const Bytes& data, const std::string& type) {
+bool setData(const PasteboardItem& item, Bytes data, const std::string& type) {
     @autoreleasepool {
-        NSData* bytes = [NSData dataWithBytes:data.data() length:data.size()];
+        // The data object takes the bytes over rather than copying them: a large text is held
+        // once, and freed with the object.
+        auto* owned = new Bytes(std::move(data));
+        NSData* bytes = [[NSData alloc] initWithBytesNoCopy:owned->data()
+                                                     length:owned->size()
+                                                deallocator:^(void*, NSUInteger) {
+                                                  delete owned;
+                                                }];
         return [itemOf(item) setData:bytes forType:nsString(type)] == YES;
     }
 }

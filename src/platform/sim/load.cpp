@@ -18,21 +18,17 @@ namespace platform::sim {
 namespace loading {
 
 Desktop Loader::run() {
-    try {
-        if (cursor.peek() != JsonCursor::Kind::object) {
-            fail("a desktop is a JSON object");
-        }
-        readDesktopMembers();
-        cursor.finish();
-    } catch (const JsonSyntaxError& error) {
-        throw LoadError{"not JSON: " + error.problem + " at " +
-                        describeOffset(cursor.source(), error.offset)};
+    if (document.type() != Kind::object) {
+        fail("a desktop is a JSON object");
     }
+    Value root = document.root();
+    readDesktopMembers(root);
+    document.finish();
     resolveTimeline();
     return std::move(desktop);
 }
 
-void Loader::readDesktopMembers() {
+void Loader::readDesktopMembers(Value& value) {
     enum class Key {
         trusted,
         systemVersion,
@@ -47,47 +43,49 @@ void Loader::readDesktopMembers() {
     static constexpr Names<9> names = {
         "trusted", "systemVersion", "frontmost", "focusedApplication", "layouts", "pasteboard",
         "apps",    "timeline",      "lastRun"};
-    readMembers<Key>("an object", names, [&](Key key) {
+    readMembers<Key>(value, "an object", names, [&](Key key, Value& member) {
         switch (key) {
             case Key::trusted:
-                desktop.trusted = readBool();
+                desktop.trusted = readBool(member);
                 break;
             case Key::systemVersion:
-                readSystemVersion();
+                readSystemVersion(member);
                 break;
             case Key::frontmost:
-                if (isNull()) {
+                if (isNull(member)) {
                     desktop.frontmost.reset();
                 } else {
-                    desktop.frontmost = readPid();
+                    desktop.frontmost = readPid(member);
                 }
                 break;
             case Key::focusedApplication:
-                readFocusedApplication();
+                readFocusedApplication(member);
                 break;
             case Key::layouts:
-                readLayouts();
+                readLayouts(member);
                 break;
             case Key::pasteboard:
-                readPasteboard();
+                readPasteboard(member);
                 break;
             case Key::apps:
-                eachElement("a list of apps", [&](std::size_t) { readApp(); });
+                eachElement(member, "a list of apps",
+                            [&](std::size_t, Value& app) { readApp(app); });
                 break;
             case Key::timeline:
-                eachElement("a list of events", [&](std::size_t i) { readTimelineEvent(i); });
+                eachElement(member, "a list of events",
+                            [&](std::size_t i, Value& event) { readTimelineEvent(event, i); });
                 break;
             case Key::lastRun:
                 // The record of the previous run is written for whoever reads the file; loading
                 // starts a new one.
-                cursor.skipValue();
+                skip(member);
                 break;
         }
     });
 }
 
-void Loader::readSystemVersion() {
-    const std::string text = readString();
+void Loader::readSystemVersion(Value& value) {
+    const std::string text = readString(value);
     std::array<int, 3> parts{0, 0, 0};
     std::size_t count = 0;
     std::size_t i = 0;
@@ -117,87 +115,91 @@ void Loader::readSystemVersion() {
         }
     }
     if (!ok || count < 2) {
-        fail("expected a version \"major.minor[.patch]\", found " + quoted(text));
+        fail("expected a version \"major.minor[.patch]\", found " + inQuotes(text));
     }
     desktop.systemVersion = text;
     desktop.version = parts;
 }
 
-void Loader::readFocusedApplication() {
-    if (isNull()) {
+void Loader::readFocusedApplication(Value& value) {
+    if (isNull(value)) {
         desktop.focusedApplication = {FocusedApplication::Kind::none, 0};
         return;
     }
-    if (cursor.peek() == JsonCursor::Kind::string) {
-        if (cursor.readString() != "fail") {
+    if (kindOf(value) == Kind::string) {
+        if (readText(value) != "fail") {
             fail("expected a process id, null or \"fail\"");
         }
         desktop.focusedApplication = {FocusedApplication::Kind::fail, 0};
         return;
     }
-    if (cursor.peek() != JsonCursor::Kind::number) {
+    if (kindOf(value) != Kind::number) {
         fail("expected a process id, null or \"fail\"");
     }
-    desktop.focusedApplication = {FocusedApplication::Kind::pid, readPid()};
+    desktop.focusedApplication = {FocusedApplication::Kind::pid, readPid(value)};
 }
 
-void Loader::readLayouts() {
+void Loader::readLayouts(Value& value) {
     desktop.layoutsGiven = false;
     desktop.currentLayout = {};
     desktop.asciiCapableLayout = {};
-    if (isNull()) {
+    if (isNull(value)) {
         return;
     }
     desktop.layoutsGiven = true;
     enum class Key { current, asciiCapable };
     static constexpr Names<2> names = {"current", "asciiCapable"};
-    readMembers<Key>("an object or null", names, [&](Key key) {
-        (key == Key::current ? desktop.currentLayout : desktop.asciiCapableLayout) = readLayout();
+    readMembers<Key>(value, "an object or null", names, [&](Key key, Value& member) {
+        (key == Key::current ? desktop.currentLayout : desktop.asciiCapableLayout) =
+            readLayout(member);
     });
 }
 
-LayoutSlot Loader::readLayout() {
-    if (isNull()) {
+LayoutSlot Loader::readLayout(Value& value) {
+    if (isNull(value)) {
         return {LayoutSlot::Kind::noData, nullptr};
     }
-    if (cursor.peek() == JsonCursor::Kind::string) {
-        const std::string name(cursor.readString());
+    if (kindOf(value) == Kind::string) {
+        const std::string name(readText(value));
         auto layout = builtinLayout(name);
         if (!layout) {
-            fail("unknown layout " + quoted(name) + " (us, dvorak, azerty, qwertz, dvorak-qwerty)");
+            fail("unknown layout " + inQuotes(name) +
+                 " (us, dvorak, azerty, qwertz, dvorak-qwerty)");
         }
         return {LayoutSlot::Kind::layout, std::move(layout)};
     }
     KeyLayout layout;
     enum class Key { keys, commandKeys };
     static constexpr Names<2> names = {"keys", "commandKeys"};
-    const auto seen = readMembers<Key>("a layout name, a key map or null", names, [&](Key key) {
-        const bool command = key == Key::commandKeys;
-        readKeyMap(command ? layout.commandKeys : layout.keys,
-                   command ? layout.commandGiven : layout.given);
-    });
+    const auto seen = readMembers<Key>(
+        value, "a layout name, a key map or null", names, [&](Key key, Value& member) {
+            const bool command = key == Key::commandKeys;
+            readKeyMap(member, command ? layout.commandKeys : layout.keys,
+                       command ? layout.commandGiven : layout.given);
+        });
     if (!seen.has(Key::keys)) {
         fail("a custom layout needs \"keys\"");
     }
     return {LayoutSlot::Kind::layout, customLayout(std::move(layout))};
 }
 
-void Loader::readKeyMap(std::array<std::u16string, 128>& keys, std::bitset<128>& given) {
-    eachMember("an object of key codes", [&](std::string_view code) {
+void Loader::readKeyMap(Value& value, std::array<std::u16string, 128>& keys,
+                        std::bitset<128>& given) {
+    eachMember(value, "an object of key codes", [&](std::string_view code, Value& member) {
         std::int64_t value = -1;
         if (!code.empty() && code.size() <= 3 &&
             code.find_first_not_of("0123456789") == std::string_view::npos) {
             value = std::stoll(std::string(code));
         }
         if (value < 0 || value > 127) {
-            fail("key code " + quoted(code) + " is not 0 to 127");
+            fail("key code " + inQuotes(code) + " is not 0 to 127");
         }
         const auto index = static_cast<std::size_t>(value);
         if (given[index]) {
-            fail("key code " + quoted(code) + " is given twice");
+            fail("key code " + inQuotes(code) + " is given twice");
         }
         Step inner(*this, code);
-        std::u16string output = text::toUtf16(readString());
+        std::u16string output = text::toUtf16(readText(member));
         if (output.size() > 4) {
             fail("a key types at most 4 UTF-16 units");
         }
@@ -206,71 +208,73 @@ void Loader::readKeyMap(std::array<std::u16string, 128>& keys, std::bitset<128>&
     });
 }
 
-void Loader::readPasteboard() {
+void Loader::readPasteboard(Value& value) {
     enum class Key { changeCount, items, readLatencyMs, writeLatencyMs, refusesTypelessItems };
     static constexpr Names<5> names = {"changeCount", "items", "readLatencyMs", "writeLatencyMs",
                                        "refusesTypelessItems"};
-    readMembers<Key>("an object", names, [&](Key key) {
+    readMembers<Key>(value, "an object", names, [&](Key key, Value& member) {
         switch (key) {
             case Key::changeCount:
-                desktop.changeCount = readInteger();
+                desktop.changeCount = readInteger(member);
                 return;
             case Key::items:
-                desktop.pasteboard = readItems();
+                desktop.pasteboard = readItems(member);
                 return;
             case Key::readLatencyMs:
-                desktop.pasteboardReadLatencyMs = readMs();
+                desktop.pasteboardReadLatencyMs = readMs(member);
                 return;
             case Key::writeLatencyMs:
-                desktop.pasteboardWriteLatencyMs = readMs();
+                desktop.pasteboardWriteLatencyMs = readMs(member);
                 return;
             case Key::refusesTypelessItems:
-                desktop.pasteboardRefusesTypelessItems = readBool();
+                desktop.pasteboardRefusesTypelessItems = readBool(member);
                 return;
         }
     });
 }
 
-std::vector<PasteboardItemData> Loader::readItems() {
+std::vector<PasteboardItemData> Loader::readItems(Value& value) {
     std::vector<PasteboardItemData> items;
-    eachElement("a list of items", [&](std::size_t) { items.push_back(readItem()); });
+    eachElement(value, "a list of items",
+                [&](std::size_t, Value& item) { items.push_back(readItem(item)); });
     return items;
 }
 
-PasteboardItemData Loader::readItem() {
+PasteboardItemData Loader::readItem(Value& value) {
     PasteboardItemData item;
-    eachElement("an item (a list of types)", [&](std::size_t) {
+    eachElement(value, "an item (a list of types)", [&](std::size_t, Value& type) {
         enum class Key { type, text, base64, data };
         static constexpr Names<4> names = {"type", "text", "base64", "data"};
         PasteboardEntry entry;
         int payloads = 0;
-        const auto seen = readMembers<Key>("a type object", names, [&](Key key) {
-            switch (key) {
-                case Key::type:
-                    entry.type = readString();
-                    return;
-                case Key::text: {
-                    const std::string text = readString();
-                    entry.data = Bytes(text.begin(), text.end());
-                    break;
-                }
-                case Key::base64: {
-                    auto bytes = decodeBase64(readString());
-                    if (!bytes) {
-                        fail("not base64");
+        const auto seen =
+            readMembers<Key>(type, "a type object", names, [&](Key key, Value& member) {
+                switch (key) {
+                    case Key::type:
+                        entry.type = readString(member);
+                        return;
+                    case Key::text: {
+                        const std::string_view text = readText(member);
+                        entry.data = Bytes(text.begin(), text.end());
+                        break;
                     }
-                    entry.data = std::move(*bytes);
-                    break;
-                }
-                case Key::data:
-                    if (!isNull()) {
-                        fail("\"data\" can only be null (a type that yields no data)");
+                    case Key::base64: {
+                        auto bytes = decodeBase64(readText(member));
+                        if (!bytes) {
+                            fail("not base64");
+                        }
+                        entry.data = std::move(*bytes);
+                        break;
                     }
-                    entry.data.reset();
-                    break;
-            }
-            ++payloads;
-        });
+                    case Key::data:
+                        if (!isNull(member)) {
+                            fail("\"data\" can only be null (a type that yields no data)");
+                        }
+                        entry.data.reset();
+                        break;
+                }
+                ++payloads;
+            });
         if (!seen.has(Key::type)) {
             fail("a pasteboard type needs \"type\"");
         }
@@ -285,12 +289,20 @@ PasteboardItemData Loader::readItem() {
 }  // namespace loading
 
 LoadOutcome loadDesktop(std::string_view text, std::string_view name) {
+    return loadDesktopText(std::string(text), name);
+}
+
+LoadOutcome loadDesktopText(std::string&& text, std::string_view name) {
     LoadOutcome outcome;
+    parse::pad(text);
     try {
         loading::Loader loader(text);
         outcome.desktop = loader.run();
     } catch (const loading::LoadError& error) {
         outcome.detail = "desktop: " + std::string(name) + ": " + error.message;
+    } catch (const parse::SyntaxError& error) {
+        outcome.detail = "desktop: " + std::string(name) + ": not JSON: " + error.problem + " at " +
+                         parse::describeOffset(text, error.offset);
     } catch (const std::bad_alloc&) {
         outcome.detail = "desktop: " + std::string(name) + ": out of memory";
     }
@@ -310,7 +322,7 @@ LoadOutcome loadDesktopFile(const std::string& path) {
     std::string text;
     struct stat info {};
     if (::fstat(fd, &info) == 0 && info.st_size > 0) {
-        text.reserve(static_cast<std::size_t>(info.st_size));
+        text.reserve(static_cast<std::size_t>(info.st_size) + simdjson::SIMDJSON_PADDING);
     }
     char buffer[65536];
     while (true) {
@@ -329,7 +341,7 @@ LoadOutcome loadDesktopFile(const std::string& path) {
         text.append(buffer, static_cast<std::size_t>(n));
     }
     ::close(fd);
-    return loadDesktop(text, path);
+    return loadDesktopText(std::move(text), path);
 }
 
 }  // namespace platform::sim

@@ -16,6 +16,8 @@ struct LoadOutcome {
 
 /// Parses and checks the text of a desktop file; `name` is what the detail calls the file.
 LoadOutcome loadDesktop(std::string_view text, std::string_view name);
+/// The same, reading the text where it is.
+LoadOutcome loadDesktopText(std::string&& text, std::string_view name);
 
 /// Reads the file and loads it; an unreadable file is refused like a malformed one.
 LoadOutcome loadDesktopFile(const std::string& path);

@@ -6,7 +6,7 @@
 
 namespace platform::sim::loading {
 
-void Loader::readApp() {
+void Loader::readApp(Value& value) {
     enum class Key {
         pid,
         bundleId,
@@ -30,43 +30,43 @@ void Loader::readApp() {
     std::string focusedWhere;
     std::optional<std::string> focusedWindow;
     std::string focusedWindowWhere;
-    const auto seen = readMembers<Key>("an app object", names, [&](Key key) {
+    const auto seen = readMembers<Key>(value, "an app object", names, [&](Key key, Value& member) {
         switch (key) {
             case Key::pid:
-                app.pid = readPid();
+                app.pid = readPid(member);
                 break;
             case Key::bundleId:
-                app.bundleId = readStringOrNull();
+                app.bundleId = readStringOrNull(member);
                 break;
             case Key::name:
-                app.name = readStringOrNull();
+                app.name = readStringOrNull(member);
                 break;
             case Key::terminated:
-                app.terminated = readBool();
+                app.terminated = readBool(member);
                 break;
             case Key::focused:
-                focused = readStringOrNull();
+                focused = readStringOrNull(member);
                 focusedWhere = where();
                 break;
             case Key::focusDelayMs:
-                app.focusDelayMs = readMs();
+                app.focusDelayMs = readMs(member);
                 break;
             case Key::focusedWindow:
-                focusedWindow = readStringOrNull();
+                focusedWindow = readStringOrNull(member);
                 focusedWindowWhere = where();
                 break;
             case Key::activation:
-                app.activation = readActivation();
+                app.activation = readActivation(member);
                 break;
             case Key::copy:
-                app.copy = readCopy();
+                app.copy = readCopy(member);
                 break;
             case Key::paste:
-                app.paste = readPaste();
+                app.paste = readPaste(member);
                 break;
             case Key::root:
                 app.nodes.reserve(elementsLeft);
-                readElement(app, noElement, ids, refs);
+                readElement(member, app, noElement, ids, refs);
                 elementsLeft -= std::min(elementsLeft, app.nodes.size());
                 if (app.nodes.capacity() > 2 * app.nodes.size() + 64) {
                     app.nodes.shrink_to_fit();
@@ -104,7 +104,7 @@ void Loader::readApp() {
     appIds.push_back(std::move(ids));
 }
 
-std::int32_t Loader::readElement(App& app, std::int32_t parent, IdMap& ids,
+std::int32_t Loader::readElement(Value& value, App& app, std::int32_t parent, IdMap& ids,
                                  std::vector<PendingRef>& refs) {
     enum class Key {
         id,
@@ -125,108 +125,109 @@ std::int32_t Loader::readElement(App& app, std::int32_t parent, IdMap& ids,
     app.nodes.emplace_back();
     app.nodes[static_cast<std::size_t>(index)].parent = parent;
     const auto node = [&]() -> Node& { return app.nodes[static_cast<std::size_t>(index)]; };
-    const auto seen = readMembers<Key>("an element object", names, [&](Key key) {
-        switch (key) {
-            case Key::id: {
-                if (cursor.peek() != JsonCursor::Kind::string) {
-                    fail("expected a string");
-                }
-                node().id = std::string(cursor.readString());
-                if (!ids.insert(app.nodes, index)) {
-                    fail("element id " + quoted(node().id) + " is repeated in this app");
-                }
-                break;
-            }
-            case Key::attributes: {
-                // Reading a value touches no element table, so the references stay good.
-                Node& target = node();
-                target.attributes.reserve(4);
-                eachMember("an object of attributes", [&](std::string_view name) {
-                    if (target.find(name) != nullptr) {
-                        fail("attribute " + quoted(name) + " is given twice");
+    const auto seen =
+        readMembers<Key>(value, "an element object", names, [&](Key key, Value& member) {
+            switch (key) {
+                case Key::id: {
+                    node().id = readString(member);
+                    if (!ids.insert(app.nodes, index)) {
+                        fail("element id " + inQuotes(node().id) + " is repeated in this app");
                     }
-                    Attribute& attribute =
-                        target.attributes.emplace_back(std::string(name), SimValue{});
-                    Step inner(*this, attribute.first, true);
-                    attribute.second = readValue(true, refs);
-                });
-                break;
+                    break;
+                }
+                case Key::attributes: {
+                    // Reading a value touches no element table, so the references stay good.
+                    Node& target = node();
+                    target.attributes.reserve(4);
+                    eachMember(member, "an object of attributes",
+                               [&](std::string_view name, Value& attributeValue) {
+                                   if (target.find(name) != nullptr) {
+                                       fail("attribute " + inQuotes(name) + " is given twice");
+                                   }
+                                   Attribute& attribute = target.attributes.emplace_back(
+                                       std::string(name), SimValue{});
+                                   Step inner(*this, name);
+                                   attribute.second = readValue(attributeValue, true, refs);
+                               });
+                    break;
+                }
+                case Key::settable:
+                    eachElement(member, "a list of attribute names", [&](std::size_t, Value& name) {
+                        node().settable.push_back(readString(name));
+                    });
+                    break;
+                case Key::boundsForRange:
+                    node().boundsForRange = readValue(member, true, refs);
+                    break;
+                case Key::selectionReadBack:
+                    node().selectionReadBack = readRange(member);
+                    break;
+                case Key::latencyMs:
+                    node().latencyMs = readMs(member);
+                    break;
+                case Key::children:
+                    eachElement(member, "a list of elements", [&](std::size_t, Value& element) {
+                        const std::int32_t child = readElement(element, app, index, ids, refs);
+                        node().children.push_back(child);
+                    });
+                    break;
             }
-            case Key::settable:
-                eachElement("a list of attribute names",
-                            [&](std::size_t) { node().settable.push_back(readString()); });
-                break;
-            case Key::boundsForRange:
-                node().boundsForRange = readValue(true, refs);
-                break;
-            case Key::selectionReadBack:
-                node().selectionReadBack = readRange();
-                break;
-            case Key::latencyMs:
-                node().latencyMs = readMs();
-                break;
-            case Key::children:
-                eachElement("a list of elements", [&](std::size_t) {
-                    const std::int32_t child = readElement(app, index, ids, refs);
-                    node().children.push_back(child);
-                });
-                break;
-        }
-    });
+        });
     if (!seen.has(Key::id)) {
         fail("an element needs an \"id\"");
     }
     return index;
 }
 
-std::optional<ActivationReaction> Loader::readActivation() {
-    if (isNull()) {
+std::optional<ActivationReaction> Loader::readActivation(Value& value) {
+    if (isNull(value)) {
         return std::nullopt;
     }
     ActivationReaction reaction;
     enum class Key { delayMs };
     static constexpr Names<1> names = {"delayMs"};
-    readMembers<Key>("an object or null", names, [&](Key) { reaction.delayMs = readMs(); });
+    readMembers<Key>(value, "an object or null", names,
+                     [&](Key, Value& member) { reaction.delayMs = readMs(member); });
     return reaction;
 }
 
-std::optional<CopyReaction> Loader::readCopy() {
-    if (isNull()) {
+std::optional<CopyReaction> Loader::readCopy(Value& value) {
+    if (isNull(value)) {
         return std::nullopt;
     }
     CopyReaction reaction;
     enum class Key { delayMs, text, items };
     static constexpr Names<3> names = {"delayMs", "text", "items"};
-    readMembers<Key>("an object or null", names, [&](Key key) {
+    readMembers<Key>(value, "an object or null", names, [&](Key key, Value& member) {
         switch (key) {
             case Key::delayMs:
-                reaction.delayMs = readMs();
+                reaction.delayMs = readMs(member);
                 break;
             case Key::text:
-                reaction.text = readString();
+                reaction.text = readString(member);
                 break;
             case Key::items:
-                reaction.items = readItems();
+                reaction.items = readItems(member);
                 break;
         }
     });
     return reaction;
 }
 
-std::optional<PasteReaction> Loader::readPaste() {
-    if (isNull()) {
+std::optional<PasteReaction> Loader::readPaste(Value& value) {
+    if (isNull(value)) {
         return std::nullopt;
     }
     PasteReaction reaction;
     enum class Key { delayMs, transform };
     static constexpr Names<2> names = {"delayMs", "transform"};
-    readMembers<Key>("an object or null", names, [&](Key key) {
+    readMembers<Key>(value, "an object or null", names, [&](Key key, Value& member) {
         if (key == Key::delayMs) {
-            reaction.delayMs = readMs();
+            reaction.delayMs = readMs(member);
             return;
         }
         static constexpr Names<5> transforms = {"none", "newlinesToSpaces", "trim", "upper", "nfd"};
-        reaction.transform = static_cast<Transform>(readName("transform", transforms));
+        reaction.transform = static_cast<Transform>(readName(member, "transform", transforms));
     });
     return reaction;
 }

@@ -4,7 +4,7 @@
 
 namespace platform::sim::loading {
 
-void Loader::readTimelineEvent(std::size_t position) {
+void Loader::readTimelineEvent(Value& value, std::size_t position) {
     // The keys from "pasteboard" on are the actions, of which an event has one.
     enum class Key { atMs, after, delayMs, pasteboard, focus, frontmost, set, signal };
     static constexpr Names<8> names = {"atMs",  "after",     "delayMs", "pasteboard",
@@ -13,96 +13,103 @@ void Loader::readTimelineEvent(std::size_t position) {
     TimelineRefs refs;
     refs.event = position;
     int actions = 0;
-    const auto seen = readMembers<Key>("an event object", names, [&](Key key) {
-        if (key >= Key::pasteboard) {
-            ++actions;
-        }
-        switch (key) {
-            case Key::atMs:
-                event.atMs = readMs();
-                break;
-            case Key::after: {
-                static constexpr Names<4> triggers = {"commandC", "commandV", "activation",
-                                                      "pasteboardWrite"};
-                event.after = static_cast<Trigger>(readName("trigger", triggers));
-                break;
+    const auto seen =
+        readMembers<Key>(value, "an event object", names, [&](Key key, Value& member) {
+            if (key >= Key::pasteboard) {
+                ++actions;
             }
-            case Key::delayMs:
-                event.delayMs = readMs();
-                break;
-            case Key::pasteboard: {
-                PasteboardAction action;
-                enum class Write { items };
-                static constexpr Names<1> writeNames = {"items"};
-                const auto given = readMembers<Write>("an object with \"items\"", writeNames,
-                                                      [&](Write) { action.items = readItems(); });
-                if (!given.has(Write::items)) {
-                    fail("a pasteboard write needs \"items\"");
+            switch (key) {
+                case Key::atMs:
+                    event.atMs = readMs(member);
+                    break;
+                case Key::after: {
+                    static constexpr Names<4> triggers = {"commandC", "commandV", "activation",
+                                                          "pasteboardWrite"};
+                    event.after = static_cast<Trigger>(readName(member, "trigger", triggers));
+                    break;
                 }
-                event.action = std::move(action);
-                break;
-            }
-            case Key::focus:
-            case Key::set: {
-                const bool focus = key == Key::focus;
-                enum class Target { pid, element, attributes };
-                static constexpr Names<3> targetNames = {"pid", "element", "attributes"};
-                Pid pid = 0;
-                std::vector<Attribute> attributes;
-                refs.where = where();
-                const auto given = readMembers<Target>("an object", targetNames, [&](Target part) {
-                    switch (part) {
-                        case Target::pid:
-                            pid = readPid();
-                            break;
-                        case Target::element:
-                            refs.element = focus ? readStringOrNull() : readString();
-                            break;
-                        case Target::attributes:
-                            // A focus change shares the set's target but changes no attributes.
-                            if (focus) {
-                                cursor.skipValue();
-                                break;
-                            }
-                            eachMember("an object of attributes", [&](std::string_view attribute) {
-                                std::string attributeName(attribute);
-                                SimValue value;
-                                {
-                                    Step valueStep(*this, attributeName, true);
-                                    value = readValue(true, refs.refs);
-                                }
-                                attributes.emplace_back(std::move(attributeName), std::move(value));
-                            });
-                            break;
+                case Key::delayMs:
+                    event.delayMs = readMs(member);
+                    break;
+                case Key::pasteboard: {
+                    PasteboardAction action;
+                    enum class Write { items };
+                    static constexpr Names<1> writeNames = {"items"};
+                    const auto given = readMembers<Write>(
+                        member, "an object with \"items\"", writeNames,
+                        [&](Write, Value& items) { action.items = readItems(items); });
+                    if (!given.has(Write::items)) {
+                        fail("a pasteboard write needs \"items\"");
                     }
-                });
-                if (!given.has(Target::pid) || !given.has(Target::element) ||
-                    (!focus && !given.has(Target::attributes))) {
-                    fail(focus ? "a focus change needs \"pid\" and \"element\""
-                               : "a set needs \"pid\", \"element\" and \"attributes\"");
+                    event.action = std::move(action);
+                    break;
                 }
-                if (focus) {
-                    event.action = FocusAction{pid, std::nullopt};
-                } else {
-                    event.action = SetAction{pid, 0, std::move(attributes)};
+                case Key::focus:
+                case Key::set: {
+                    const bool focus = key == Key::focus;
+                    enum class Target { pid, element, attributes };
+                    static constexpr Names<3> targetNames = {"pid", "element", "attributes"};
+                    Pid pid = 0;
+                    std::vector<Attribute> attributes;
+                    refs.where = where();
+                    const auto given = readMembers<Target>(
+                        member, "an object", targetNames, [&](Target part, Value& target) {
+                            switch (part) {
+                                case Target::pid:
+                                    pid = readPid(target);
+                                    break;
+                                case Target::element:
+                                    refs.element =
+                                        focus ? readStringOrNull(target) : readString(target);
+                                    break;
+                                case Target::attributes:
+                                    // A focus change shares the set's target but changes no
+                                    // attributes.
+                                    if (focus) {
+                                        skip(target);
+                                        break;
+                                    }
+                                    eachMember(
+                                        target, "an object of attributes",
+                                        [&](std::string_view attribute, Value& attributeValue) {
+                                            SimValue read;
+                                            {
+                                                Step valueStep(*this, attribute);
+                                                read = readValue(attributeValue, true, refs.refs);
+                                            }
+                                            attributes.emplace_back(std::string(attribute),
+                                                                    std::move(read));
+                                        });
+                                    break;
+                            }
+                        });
+                    if (!given.has(Target::pid) || !given.has(Target::element) ||
+                        (!focus && !given.has(Target::attributes))) {
+                        fail(focus ? "a focus change needs \"pid\" and \"element\""
+                                   : "a set needs \"pid\", \"element\" and \"attributes\"");
+                    }
+                    if (focus) {
+                        event.action = FocusAction{pid, std::nullopt};
+                    } else {
+                        event.action = SetAction{pid, 0, std::move(attributes)};
+                    }
+                    break;
                 }
-                break;
+                case Key::frontmost:
+                    if (isNull(member)) {
+                        event.action = FrontmostAction{std::nullopt};
+                    } else {
+                        event.action = FrontmostAction{readPid(member)};
+                    }
+                    break;
+                case Key::signal:
+                    if (readText(member) != "TERM") {
+                        fail("the only signal is \"TERM\"");
+                    }
+                    event.action = SignalAction{};
+                    break;
             }
-            case Key::frontmost:
-                if (isNull()) {
-                    event.action = FrontmostAction{std::nullopt};
-                } else {
-                    event.action = FrontmostAction{readPid()};
-                }
-                break;
-            case Key::signal:
-                if (readString() != "TERM") {
-                    fail("the only signal is \"TERM\"");
-                }
-                event.action = SignalAction{};
-                break;
-        }
-    });
+        });
     if (seen.has(Key::atMs) == seen.has(Key::after)) {
         fail("an event needs exactly one of \"atMs\" and \"after\"");
     }

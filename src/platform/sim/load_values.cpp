@@ -30,43 +30,91 @@ void Loader::failAt(const std::string& where, const std::string& problem) {
     throw LoadError{where.empty() ? problem : where + ": " + problem};
 }
 
-bool Loader::isNull() {
-    if (cursor.peek() == JsonCursor::Kind::null) {
-        cursor.readNull();
-        return true;
+void Loader::ok(simdjson::error_code error) {
+    if (error != simdjson::SUCCESS) {
+        document.fail(error);
     }
-    return false;
 }
 
-bool Loader::readBool() {
-    if (cursor.peek() != JsonCursor::Kind::boolean) {
+Loader::Kind Loader::kindOf(Value& value) {
+    Kind kind = Kind::null;
+    ok(value.type().get(kind));
+    return kind;
+}
+
+simdjson::ondemand::object Loader::openObject(Value& value, const char* what) {
+    if (kindOf(value) != Kind::object) {
+        fail(std::string("expected ") + what);
+    }
+    simdjson::ondemand::object object;
+    ok(value.get_object().get(object));
+    if (document.depth() > maxDepth) {
+        throw parse::SyntaxError{document.offset(),
+                                 "nesting deeper than " + std::to_string(maxDepth) + " levels"};
+    }
+    return object;
+}
+
+bool Loader::isNull(Value& value) {
+    if (kindOf(value) != Kind::null) {
+        return false;
+    }
+    bool null = false;
+    ok(value.is_null().get(null));
+    if (!null) {
+        ok(simdjson::N_ATOM_ERROR);
+    }
+    return true;
+}
+
+bool Loader::readBool(Value& value) {
+    if (kindOf(value) != Kind::boolean) {
         fail("expected true or false");
     }
-    return cursor.readBool();
+    bool result = false;
+    ok(value.get_bool().get(result));
+    return result;
 }
 
-std::string Loader::readString() {
-    if (cursor.peek() != JsonCursor::Kind::string) {
+Loader::Number Loader::readNumber(Value& value) {
+    const std::string_view text = parse::numberText(value);
+    Number number;
+    ok(value.get_double().get(number.real));
+    if (text.find_first_of(".eE") == std::string_view::npos &&
+        value.get_int64().get(number.integer) == simdjson::SUCCESS) {
+        number.integral = true;
+        number.real = static_cast<double>(number.integer);
+    }
+    return number;
+}
+
+// A string's text; a view of the file or of the parser's buffer, valid as long as the loader.
+std::string_view Loader::readText(Value& value) {
+    if (kindOf(value) != Kind::string) {
         fail("expected a string");
     }
-    return std::string(cursor.readString());
+    return parse::stringOf(value);
 }
 
-std::optional<std::string> Loader::readStringOrNull() {
-    if (isNull()) {
+std::string Loader::readString(Value& value) {
+    return std::string(readText(value));
+}
+
+std::optional<std::string> Loader::readStringOrNull(Value& value) {
+    if (isNull(value)) {
         return std::nullopt;
     }
-    if (cursor.peek() != JsonCursor::Kind::string) {
+    if (kindOf(value) != Kind::string) {
         fail("expected a string or null");
     }
-    return std::string(cursor.readString());
+    return std::string(parse::stringOf(value));
 }
 
-std::int64_t Loader::readInteger() {
-    if (cursor.peek() != JsonCursor::Kind::number) {
+std::int64_t Loader::readInteger(Value& value) {
+    if (kindOf(value) != Kind::number) {
         fail("expected an integer");
     }
-    const auto number = cursor.readNumber();
+    const auto number = readNumber(value);
     if (number.integral) {
         return number.integer;
     }
@@ -78,38 +126,42 @@ std::int64_t Loader::readInteger() {
     fail("expected an integer");
 }
 
-Pid Loader::readPid() {
-    if (cursor.peek() != JsonCursor::Kind::number) {
+Pid Loader::readPid(Value& value) {
+    if (kindOf(value) != Kind::number) {
         fail("expected a process id");
     }
-    const std::int64_t value = readInteger();
-    if (value < std::numeric_limits<Pid>::min() || value > std::numeric_limits<Pid>::max()) {
+    const std::int64_t number = readInteger(value);
+    if (number < std::numeric_limits<Pid>::min() || number > std::numeric_limits<Pid>::max()) {
         fail("a process id must fit 32 bits");
     }
-    return static_cast<Pid>(value);
+    return static_cast<Pid>(number);
 }
 
-double Loader::readMs() {
-    if (cursor.peek() != JsonCursor::Kind::number) {
+double Loader::readMs(Value& value) {
+    if (kindOf(value) != Kind::number) {
         fail("expected milliseconds (a number, 0 or more)");
     }
-    const double value = cursor.readNumber().real;
-    if (!(value >= 0) || !std::isfinite(value)) {
+    const double ms = readNumber(value).real;
+    if (!(ms >= 0) || !std::isfinite(ms)) {
         fail("expected milliseconds (a number, 0 or more)");
     }
-    return value;
+    return ms;
 }
 
-std::array<double, 4> Loader::readNumbers(std::size_t count, const char* form) {
+std::array<double, 4> Loader::readNumbers(Value& value, std::size_t count, const char* form) {
     std::array<double, 4> numbers{};
     std::size_t n = 0;
-    if (cursor.peek() == JsonCursor::Kind::array) {
-        cursor.beginArray();
-        for (bool more = cursor.firstElement(); more; more = cursor.nextElement()) {
-            if (n >= count || cursor.peek() != JsonCursor::Kind::number) {
+    if (kindOf(value) == Kind::array) {
+        // The detail names the form, not the element: no step of the path for these.
+        simdjson::ondemand::array array;
+        ok(value.get_array().get(array));
+        for (auto element : array) {
+            Value number;
+            ok(std::move(element).get(number));
+            if (n >= count || kindOf(number) != Kind::number) {
                 fail(std::string("expected ") + form);
             }
-            numbers[n++] = cursor.readNumber().real;
+            numbers[n++] = readNumber(number).real;
         }
     }
     if (n != count) {
@@ -118,14 +170,14 @@ std::array<double, 4> Loader::readNumbers(std::size_t count, const char* form) {
     return numbers;
 }
 
-Range Loader::readRange() {
+Range Loader::readRange(Value& value) {
     Range range;
     std::size_t n = 0;
-    eachElement("[location, length]", [&](std::size_t) {
+    eachElement(value, "[location, length]", [&](std::size_t, Value& element) {
         if (n >= 2) {
             fail("expected [location, length]");
         }
-        (n++ == 0 ? range.location : range.length) = readInteger();
+        (n++ == 0 ? range.location : range.length) = readInteger(element);
     });
     if (n != 2) {
         fail("expected [location, length]");
@@ -133,75 +185,77 @@ Range Loader::readRange() {
     return range;
 }
 
-SimValue Loader::readValue(bool whole, std::vector<PendingRef>& refs) {
-    switch (cursor.peek()) {
-        case JsonCursor::Kind::null:
+SimValue Loader::readValue(Value& value, bool whole, std::vector<PendingRef>& refs) {
+    switch (kindOf(value)) {
+        case Kind::null:
             if (!whole) {
                 fail("null cannot stand inside a list");
             }
-            cursor.readNull();
+            isNull(value);
             return {NoValue{}};
-        case JsonCursor::Kind::boolean:
-            return {cursor.readBool()};
-        case JsonCursor::Kind::number: {
-            const auto number = cursor.readNumber();
+        case Kind::boolean:
+            return {readBool(value)};
+        case Kind::number: {
+            const auto number = readNumber(value);
             if (number.integral) {
                 return {number.integer};
             }
             return {number.real};
         }
-        case JsonCursor::Kind::string:
-            return {std::string(cursor.readString())};
-        case JsonCursor::Kind::array: {
+        case Kind::string:
+            return {readString(value)};
+        case Kind::array: {
             SimList list;
-            eachElement("a list", [&](std::size_t) { list.push_back(readValue(false, refs)); });
+            eachElement(value, "a list", [&](std::size_t, Value& element) {
+                list.push_back(readValue(element, false, refs));
+            });
             return {std::move(list)};
         }
-        case JsonCursor::Kind::object:
+        case Kind::object:
             break;
     }
     enum class Form { point, size, rect, range, element, attributed, error, other };
     static constexpr Names<8> forms = {"point",   "size",       "rect",  "range",
                                        "element", "attributed", "error", "other"};
-    cursor.beginObject();
-    std::string_view key;
-    if (!cursor.firstMember(key)) {
-        fail("an empty object is not a value");
-    }
-    const int found = nameIndex(key, forms);
-    if (found < 0) {
-        fail("unknown value form " + quoted(key) + " " + listed(forms));
-    }
-    SimValue value;
-    {
-        Step step(*this, forms[static_cast<std::size_t>(found)], true);
+    SimValue result;
+    bool first = true;
+    eachMember(value, "a value", [&](std::string_view key, Value& member) {
+        if (!first) {
+            fail("a value object has exactly one key");
+        }
+        first = false;
+        const int found = nameIndex(key, forms);
+        if (found < 0) {
+            fail("unknown value form " + inQuotes(key) + " " + listed(forms));
+        }
+        Step step(*this, forms[static_cast<std::size_t>(found)]);
         switch (static_cast<Form>(found)) {
             case Form::point: {
-                const auto n = readNumbers(2, "[x, y]");
-                value.data = Point{n[0], n[1]};
+                const auto n = readNumbers(member, 2, "[x, y]");
+                result.data = Point{n[0], n[1]};
                 break;
             }
             case Form::size: {
-                const auto n = readNumbers(2, "[width, height]");
-                value.data = Size{n[0], n[1]};
+                const auto n = readNumbers(member, 2, "[width, height]");
+                result.data = Size{n[0], n[1]};
                 break;
             }
             case Form::rect: {
-                const auto n = readNumbers(4, "[x, y, width, height]");
-                value.data = Rect{{n[0], n[1]}, {n[2], n[3]}};
+                const auto n = readNumbers(member, 4, "[x, y, width, height]");
+                result.data = Rect{{n[0], n[1]}, {n[2], n[3]}};
                 break;
             }
             case Form::range:
-                value.data = readRange();
+                result.data = readRange(member);
                 break;
             case Form::element: {
-                PendingRef ref{readString(), where()};
+                PendingRef ref{readString(member), where()};
                 refs.push_back(std::move(ref));
-                value.data = ElementRef{-static_cast<std::int32_t>(refs.size())};
+                result.data = ElementRef{-static_cast<std::int32_t>(refs.size())};
                 break;
             }
             case Form::attributed:
-                value.data = AttributedText{readString()};
+                result.data = AttributedText{readString(member)};
                 break;
             case Form::error: {
                 if (!whole) {
@@ -217,25 +271,25 @@ SimValue Loader::readValue(bool whole, std::vector<PendingRef>& refs) {
                     AXError::invalidUIElement,     AXError::failure,
                     AXError::illegalArgument,      AXError::notImplemented,
                     AXError::apiDisabled};
-                value.data = ErrorValue{errors[readName("error", codes)]};
+                result.data = ErrorValue{errors[readName(member, "error", codes)]};
                 break;
             }
             case Form::other:
-                value.data = OtherText{readString()};
+                result.data = OtherText{readString(member)};
                 break;
         }
+    });
+    if (first) {
+        fail("an empty object is not a value");
     }
-    if (cursor.nextMember(key)) {
-        fail("a value object has exactly one key");
-    }
-    return value;
+    return result;
 }
 
 std::int32_t Loader::lookUp(const App& app, const IdMap& ids, const std::string& id,
                             const std::string& place) {
     const auto index = ids.find(app.nodes, id);
     if (!index) {
-        failAt(place, "no element " + quoted(id) + " in this app");
+        failAt(place, "no element " + inQuotes(id) + " in this app");
     }
     return *index;
 }

@@ -1,5 +1,6 @@
 // The desktop file loader's reader class, shared by the files that read each part of a file:
-// it pulls values from the strict JSON reader and keeps the path to the value being read.
+// it reads the parsed text in its order, one value at a time, checking it as it goes, and keeps
+// the path to the value being read.
 #pragma once
 
 #include <array>
@@ -11,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/sim/json_cursor.h"
+#include "parse/document.h"
 #include "platform/sim/model.h"
 
 namespace platform::sim::loading {
@@ -33,7 +34,7 @@ int nameIndex(std::string_view key, const Names<N>& names) {
     return -1;
 }
 
-inline std::string quoted(std::string_view text) {
+inline std::string inQuotes(std::string_view text) {
     return "\"" + std::string(text) + "\"";
 }
 
@@ -121,24 +122,32 @@ struct PendingRef {
 
 class Loader {
   public:
-    explicit Loader(std::string_view text) : cursor(text), elementsLeft(countIds(text)) {
+    /// `text` must have been padded for parsing and must outlive the loader.
+    explicit Loader(const std::string& text)
+        : document(text, parse::Document::Check::asRead), elementsLeft(countIds(text)) {
         path.reserve(64);
     }
 
     Desktop run();
 
   private:
+    using Value = parse::Value;
+    using Kind = parse::Type;
+
+    /// Containers may nest this deep; deeper text is refused rather than risk the stack.
+    static constexpr std::size_t maxDepth = 512;
+
     struct Segment {
         std::string_view key;
         std::int64_t index = -1;
     };
 
-    // Keeps one step of the path to the value being read, for error details.
+    // Keeps one step of the path to the value being read, for error details. Keys are views of
+    // the text or of the parser's buffer, both of which last as long as the loader.
     class Step {
       public:
-        // `stable`: the key outlives the step (a literal, or a string the caller holds).
-        Step(Loader& loader, std::string_view key, bool stable = false) : loader(loader) {
-            loader.path.push_back({stable ? key : loader.keep(key), -1});
+        Step(Loader& loader, std::string_view key) : loader(loader) {
+            loader.path.push_back({key, -1});
         }
         Step(Loader& loader, std::size_t index) : loader(loader) {
             loader.path.push_back({{}, static_cast<std::int64_t>(index)});
@@ -163,61 +172,59 @@ class Loader {
         std::bitset<N> bits;
     };
 
-    // A view of the text that lasts as long as the loader: the file's own bytes when the
-    // string had no escapes, else a kept copy.
-    std::string_view keep(std::string_view text) {
-        if (cursor.inSource(text)) {
-            return text;
-        }
-        return kept.emplace_back(text);
-    }
-
     std::string where() const;
     [[noreturn]] void fail(const std::string& problem) const;
     [[noreturn]] static void failAt(const std::string& where, const std::string& problem);
 
-    void openObject(const char* what) {
-        if (cursor.peek() != JsonCursor::Kind::object) {
-            fail(std::string("expected ") + what);
-        }
-        cursor.beginObject();
-    }
+    // The parser's own faults, as text that is not JSON.
+    void ok(simdjson::error_code error);
+    Kind kindOf(Value& value);
+    simdjson::ondemand::object openObject(Value& value, const char* what);
     template <typename Body>
-    void eachMember(const char* what, Body body);
+    void eachMember(Value& value, const char* what, Body body);
     template <typename Key, std::size_t N, typename Body>
-    Seen<Key, N> readMembers(const char* what, const Names<N>& names, Body body);
+    Seen<Key, N> readMembers(Value& value, const char* what, const Names<N>& names, Body body);
     template <typename Body>
-    void eachElement(const char* what, Body body);
+    void eachElement(Value& value, const char* what, Body body);
+    void skip(Value& value) { document.check(value, maxDepth); }
 
-    bool isNull();
-    bool readBool();
-    std::string readString();
+    struct Number {
+        bool integral = false;     // written without fraction or exponent, and fits 64 bits
+        std::int64_t integer = 0;  // the value when integral
+        double real = 0;           // the value, always
+    };
+    Number readNumber(Value& value);
+
+    bool isNull(Value& value);
+    bool readBool(Value& value);
+    std::string_view readText(Value& value);
+    std::string readString(Value& value);
     template <std::size_t N>
-    std::size_t readName(const char* what, const Names<N>& names);
-    std::optional<std::string> readStringOrNull();
-    std::int64_t readInteger();
-    Pid readPid();
-    double readMs();
-    SimValue readValue(bool whole, std::vector<PendingRef>& refs);
-    std::array<double, 4> readNumbers(std::size_t count, const char* form);
-    Range readRange();
+    std::size_t readName(Value& value, const char* what, const Names<N>& names);
+    std::optional<std::string> readStringOrNull(Value& value);
+    std::int64_t readInteger(Value& value);
+    Pid readPid(Value& value);
+    double readMs(Value& value);
+    SimValue readValue(Value& value, bool whole, std::vector<PendingRef>& refs);
+    std::array<double, 4> readNumbers(Value& value, std::size_t count, const char* form);
+    Range readRange(Value& value);
 
-    void readDesktopMembers();
-    void readSystemVersion();
-    void readFocusedApplication();
-    void readLayouts();
-    LayoutSlot readLayout();
-    void readKeyMap(std::array<std::u16string, 128>& keys, std::bitset<128>& given);
-    void readPasteboard();
-    std::vector<PasteboardItemData> readItems();
-    PasteboardItemData readItem();
-    void readApp();
-    std::int32_t readElement(App& app, std::int32_t parent, IdMap& ids,
+    void readDesktopMembers(Value& value);
+    void readSystemVersion(Value& value);
+    void readFocusedApplication(Value& value);
+    void readLayouts(Value& value);
+    LayoutSlot readLayout(Value& value);
+    void readKeyMap(Value& value, std::array<std::u16string, 128>& keys, std::bitset<128>& given);
+    void readPasteboard(Value& value);
+    std::vector<PasteboardItemData> readItems(Value& value);
+    PasteboardItemData readItem(Value& value);
+    void readApp(Value& value);
+    std::int32_t readElement(Value& value, App& app, std::int32_t parent, IdMap& ids,
                              std::vector<PendingRef>& refs);
-    std::optional<ActivationReaction> readActivation();
-    std::optional<CopyReaction> readCopy();
-    std::optional<PasteReaction> readPaste();
-    void readTimelineEvent(std::size_t position);
+    std::optional<ActivationReaction> readActivation(Value& value);
+    std::optional<CopyReaction> readCopy(Value& value);
+    std::optional<PasteReaction> readPaste(Value& value);
+    void readTimelineEvent(Value& value, std::size_t position);
     void resolveTimeline();
     void resolve(SimValue& value, const std::vector<PendingRef>& refs, const App& app,
                  const IdMap& ids);
@@ -235,9 +242,8 @@ class Loader {
         return count;
     }
 
-    JsonCursor cursor;
+    parse::Document document;
     std::size_t elementsLeft = 0;
-    std::deque<std::string> kept;
     std::vector<Segment> path;
     Desktop desktop;
     std::vector<IdMap> appIds;
@@ -253,62 +259,71 @@ class Loader {
 };
 
 template <typename Body>
-void Loader::eachMember(const char* what, Body body) {
-    openObject(what);
-    std::string_view key;
-    for (bool more = cursor.firstMember(key); more; more = cursor.nextMember(key)) {
-        body(key);
+void Loader::eachMember(Value& value, const char* what, Body body) {
+    simdjson::ondemand::object object = openObject(value, what);
+    for (auto member : object) {
+        simdjson::ondemand::field field;
+        ok(std::move(member).get(field));
+        const std::string_view key = parse::keyOf(field);
+        Value memberValue = field.value();
+        body(key, memberValue);
     }
 }
 
 // Reads an object of the record whose keys are `names`, calling `body` with the key of each known
-// member while that key is on the path. A key the record does not name is passed over (its value
-// still has to be JSON); a known key given twice is refused at the path of the object, so that
-// the detail names the object that holds both.
+// member, and its value, while that key is on the path. A key the record does not name is passed
+// over (its value still has to be JSON); a known key given twice is refused at the path of the
+// object, so that the detail names the object that holds both.
 template <typename Key, std::size_t N, typename Body>
-Loader::Seen<Key, N> Loader::readMembers(const char* what, const Names<N>& names, Body body) {
+Loader::Seen<Key, N> Loader::readMembers(Value& value, const char* what, const Names<N>& names,
+                                         Body body) {
     Seen<Key, N> seen;
-    openObject(what);
-    std::string_view key;
-    for (bool more = cursor.firstMember(key); more; more = cursor.nextMember(key)) {
+    eachMember(value, what, [&](std::string_view key, Value& member) {
         const int found = nameIndex(key, names);
         if (found < 0) {
-            cursor.skipValue();
-            continue;
+            skip(member);
+            return;
         }
         const auto at = static_cast<std::size_t>(found);
         if (seen.bits[at]) {
-            fail("key " + quoted(key) + " is given twice");
+            fail("key " + inQuotes(key) + " is given twice");
         }
         seen.bits.set(at);
-        Step step(*this, names[at], true);
-        body(static_cast<Key>(found));
-    }
+        Step step(*this, names[at]);
+        body(static_cast<Key>(found), member);
+    });
     return seen;
 }
 
 // Reads a string that must be one of `names` and gives its position there; the refusal lists
 // the names, so that a typo in a desktop file shows the spelling wanted.
 template <std::size_t N>
-std::size_t Loader::readName(const char* what, const Names<N>& names) {
-    const std::string name = readString();
+std::size_t Loader::readName(Value& value, const char* what, const Names<N>& names) {
+    const std::string_view name = readText(value);
     const int found = nameIndex(name, names);
     if (found < 0) {
-        fail(std::string("unknown ") + what + " " + quoted(name) + " " + listed(names));
+        fail(std::string("unknown ") + what + " " + inQuotes(name) + " " + listed(names));
     }
     return static_cast<std::size_t>(found);
 }
 
 template <typename Body>
-void Loader::eachElement(const char* what, Body body) {
-    if (cursor.peek() != JsonCursor::Kind::array) {
+void Loader::eachElement(Value& value, const char* what, Body body) {
+    if (kindOf(value) != Kind::array) {
         fail(std::string("expected ") + what);
     }
-    cursor.beginArray();
+    simdjson::ondemand::array array;
+    ok(value.get_array().get(array));
+    if (document.depth() > maxDepth) {
+        throw parse::SyntaxError{document.offset(),
+                                 "nesting deeper than " + std::to_string(maxDepth) + " levels"};
+    }
     std::size_t index = 0;
-    for (bool more = cursor.firstElement(); more; more = cursor.nextElement()) {
+    for (auto element : array) {
+        Value elementValue;
+        ok(std::move(element).get(elementValue));
         Step step(*this, index);
-        body(index);
+        body(index, elementValue);
         ++index;
     }
 }

@@ -155,18 +155,18 @@ PasteboardItem newPasteboardItem() {
     return PasteboardItem{std::make_shared<PasteboardItemObject>()};
 }
 
-bool setData(const PasteboardItem& item, const Bytes& data, const std::string& type) {
+bool setData(const PasteboardItem& item, Bytes data, const std::string& type) {
     if (!item.object || item.object->listed) {
         return false;
     }
     std::lock_guard lock(item.object->mutex);
     for (auto& entry : item.object->entries) {
         if (entry.type == type) {
-            entry.data = data;
+            entry.data = std::move(data);
             return true;
         }
     }
-    item.object->entries.push_back({type, data});
+    item.object->entries.push_back({type, std::move(data)});
     return true;
 }
 

@@ -1,14 +1,16 @@
-// The desktop writer: the model straight into compact JSON, in the same shapes the loader reads.
+// The desktop writer: the model as compact JSON, in the same shapes the loader reads.
 #include "platform/sim/save.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <fcntl.h>
 #include <string_view>
 #include <unistd.h>
 
+#include <nlohmann/json.hpp>
+
 #include "platform/sim/base64.h"
-#include "platform/sim/json_writer.h"
 #include "text/utf8.h"
 
 namespace platform::sim {
@@ -83,537 +85,381 @@ const char* byName(By by) {
     return "helper";
 }
 
+using Json = nlohmann::ordered_json;
+
+Json optionalPid(const std::optional<Pid>& pid) {
+    return pid ? Json(*pid) : Json(nullptr);
+}
+
+Json optionalString(const std::optional<std::string>& text) {
+    return text ? Json(*text) : Json(nullptr);
+}
+
+// A quantity such as a delay: integral values are written without a fraction.
+Json quantity(double value) {
+    if (std::isfinite(value) && value == std::floor(value) && std::fabs(value) < 1e15) {
+        return static_cast<std::int64_t>(value);
+    }
+    return value;
+}
+
+// Milliseconds with one decimal.
+Json millis(double value) {
+    return std::isfinite(value) ? Json(static_cast<double>(std::llround(value * 10)) / 10) : Json();
+}
+
+Json keyMap(const std::array<std::u16string, 128>& keys, const std::bitset<128>& given) {
+    Json map = Json::object();
+    for (std::size_t code = 0; code < keys.size(); ++code) {
+        if (given[code]) {
+            map[std::to_string(code)] = text::fromUtf16(keys[code]);
+        }
+    }
+    return map;
+}
+
+Json layout(const LayoutSlot& slot) {
+    if (slot.kind == LayoutSlot::Kind::noData || !slot.layout) {
+        return nullptr;
+    }
+    if (!slot.layout->name.empty()) {
+        return slot.layout->name;
+    }
+    Json custom = {{"keys", keyMap(slot.layout->keys, slot.layout->given)}};
+    if (slot.layout->commandGiven.any()) {
+        custom["commandKeys"] = keyMap(slot.layout->commandKeys, slot.layout->commandGiven);
+    }
+    return custom;
+}
+
+Json items(const std::vector<PasteboardItemData>& list) {
+    Json out = Json::array();
+    for (const auto& item : list) {
+        Json types = Json::array();
+        for (const auto& entry : item) {
+            Json type = {{"type", entry.type}};
+            if (!entry.data) {
+                type["data"] = nullptr;
+            } else {
+                const std::string_view bytes(reinterpret_cast<const char*>(entry.data->data()),
+                                             entry.data->size());
+                if (text::isValidUtf8(bytes)) {
+                    type["text"] = bytes;
+                } else {
+                    type["base64"] = encodeBase64(*entry.data);
+                }
+            }
+            types.push_back(std::move(type));
+        }
+        out.push_back(std::move(types));
+    }
+    return out;
+}
+
+Json optionalElement(const App& app, const std::optional<std::int32_t>& index) {
+    if (index && *index >= 0 && static_cast<std::size_t>(*index) < app.nodes.size()) {
+        return app.nodes[static_cast<std::size_t>(*index)].id;
+    }
+    return nullptr;
+}
+
+Json numbers(const char* form, std::initializer_list<double> list) {
+    Json values = Json::array();
+    for (const double n : list) {
+        values.push_back(quantity(n));
+    }
+    return {{form, std::move(values)}};
+}
+
+Json valueJson(const App& app, const SimValue& value) {
+    return std::visit(
+        [&](const auto& v) -> Json {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, NoValue>) {
+                return nullptr;
+            } else if constexpr (std::is_same_v<T, std::string> ||
+                                 std::is_same_v<T, std::int64_t> || std::is_same_v<T, bool>) {
+                return v;
+            } else if constexpr (std::is_same_v<T, double>) {
+                return std::isfinite(v) ? Json(v) : Json();
+            } else if constexpr (std::is_same_v<T, Point>) {
+                return numbers("point", {v.x, v.y});
+            } else if constexpr (std::is_same_v<T, Size>) {
+                return numbers("size", {v.width, v.height});
+            } else if constexpr (std::is_same_v<T, Rect>) {
+                return numbers("rect", {v.origin.x, v.origin.y, v.size.width, v.size.height});
+            } else if constexpr (std::is_same_v<T, Range>) {
+                return {{"range", {v.location, v.length}}};
+            } else if constexpr (std::is_same_v<T, ElementRef>) {
+                return {{"element", optionalElement(app, v.index)}};
+            } else if constexpr (std::is_same_v<T, SimList>) {
+                Json list = Json::array();
+                for (const auto& item : v) {
+                    list.push_back(valueJson(app, item));
+                }
+                return list;
+            } else if constexpr (std::is_same_v<T, AttributedText>) {
+                return {{"attributed", v.text}};
+            } else if constexpr (std::is_same_v<T, OtherText>) {
+                return {{"other", v.text}};
+            } else {
+                return {{"error", errorName(v.code)}};
+            }
+        },
+        value.data);
+}
+
+Json attributes(const App& app, const std::vector<Attribute>& list) {
+    Json out = Json::object();
+    for (const auto& [name, attribute] : list) {
+        out[name] = valueJson(app, attribute);
+    }
+    return out;
+}
+
+// Depth first with an explicit stack: a tree of hundreds of levels costs no recursion.
+Json elementTree(const App& app) {
+    struct Open {
+        std::int32_t index;
+        Json* children;  // the parent's "children", where this element goes
+    };
+    Json root;
+    std::vector<Open> pending{{0, nullptr}};
+    while (!pending.empty()) {
+        const Open next = pending.back();
+        pending.pop_back();
+        const Node& node = app.nodes[static_cast<std::size_t>(next.index)];
+        Json element = {{"id", node.id}, {"attributes", attributes(app, node.attributes)}};
+        if (!node.settable.empty()) {
+            element["settable"] = node.settable;
+        }
+        if (node.boundsForRange) {
+            element["boundsForRange"] = valueJson(app, *node.boundsForRange);
+        }
+        if (node.selectionReadBack) {
+            element["selectionReadBack"] = {node.selectionReadBack->location,
+                                            node.selectionReadBack->length};
+        }
+        if (node.latencyMs > 0) {
+            element["latencyMs"] = quantity(node.latencyMs);
+        }
+        if (!node.children.empty()) {
+            element["children"] = Json::array();
+        }
+        Json& placed = next.children == nullptr ? (root = std::move(element))
+                                                : next.children->emplace_back(std::move(element));
+        if (!node.children.empty()) {
+            Json& children = placed["children"];
+            // Reserved first, so that the places handed out below stay where they are.
+            children.get_ref<Json::array_t&>().reserve(node.children.size());
+            for (auto child = node.children.rbegin(); child != node.children.rend(); ++child) {
+                pending.push_back({*child, &children});
+            }
+        }
+    }
+    return root;
+}
+
 class Saver {
   public:
     Saver(const Desktop& desktop, const RunLog& log) : desktop(desktop), log(log) {}
 
-    std::string run() {
-        w.beginObject();
-        w.key("trusted");
-        w.boolean(desktop.trusted);
-        w.key("systemVersion");
-        w.string(desktop.systemVersion);
-        w.key("frontmost");
-        optionalPid(desktop.frontmost);
-        focusedApplication();
-        layouts();
-        w.key("pasteboard");
-        w.beginObject();
-        w.key("changeCount");
-        w.integer(desktop.changeCount);
-        w.key("items");
-        items(desktop.pasteboard);
+    Json run() {
+        Json file = {{"trusted", desktop.trusted},
+                     {"systemVersion", desktop.systemVersion},
+                     {"frontmost", optionalPid(desktop.frontmost)}};
+        focusedApplication(file);
+        if (desktop.layoutsGiven) {
+            Json layouts = Json::object();
+            if (desktop.currentLayout.kind != LayoutSlot::Kind::absent) {
+                layouts["current"] = layout(desktop.currentLayout);
+            }
+            if (desktop.asciiCapableLayout.kind != LayoutSlot::Kind::absent) {
+                layouts["asciiCapable"] = layout(desktop.asciiCapableLayout);
+            }
+            file["layouts"] = std::move(layouts);
+        }
+        Json pasteboard = {{"changeCount", desktop.changeCount},
+                           {"items", items(desktop.pasteboard)}};
         if (desktop.pasteboardReadLatencyMs > 0) {
-            w.key("readLatencyMs");
-            w.quantity(desktop.pasteboardReadLatencyMs);
+            pasteboard["readLatencyMs"] = quantity(desktop.pasteboardReadLatencyMs);
         }
         if (desktop.pasteboardWriteLatencyMs > 0) {
-            w.key("writeLatencyMs");
-            w.quantity(desktop.pasteboardWriteLatencyMs);
+            pasteboard["writeLatencyMs"] = quantity(desktop.pasteboardWriteLatencyMs);
         }
         if (desktop.pasteboardRefusesTypelessItems) {
-            w.key("refusesTypelessItems");
-            w.boolean(true);
+            pasteboard["refusesTypelessItems"] = true;
         }
-        w.endObject();
-        w.key("apps");
-        w.beginArray();
+        file["pasteboard"] = std::move(pasteboard);
+        Json apps = Json::array();
         for (const App& app : desktop.apps) {
-            this->app(app);
+            apps.push_back(this->app(app));
         }
-        w.endArray();
-        w.key("timeline");
-        w.beginArray();
+        file["apps"] = std::move(apps);
+        Json timeline = Json::array();
         for (const TimelineEvent& event : desktop.timeline) {
             if (!event.fired) {
-                this->event(event);
+                timeline.push_back(this->event(event));
             }
         }
-        w.endArray();
-        lastRun();
-        w.endObject();
-        return std::move(w.text());
+        file["timeline"] = std::move(timeline);
+        file["lastRun"] = lastRun();
+        return file;
     }
 
   private:
-    void optionalPid(const std::optional<Pid>& pid) {
-        if (pid) {
-            w.integer(*pid);
-        } else {
-            w.null();
-        }
-    }
-
-    void focusedApplication() {
+    void focusedApplication(Json& file) const {
         const auto& focused = desktop.focusedApplication;
         switch (focused.kind) {
             case FocusedApplication::Kind::followsFrontmost:
                 return;
             case FocusedApplication::Kind::none:
-                w.key("focusedApplication");
-                w.null();
+                file["focusedApplication"] = nullptr;
                 return;
             case FocusedApplication::Kind::fail:
-                w.key("focusedApplication");
-                w.string("fail");
+                file["focusedApplication"] = "fail";
                 return;
             case FocusedApplication::Kind::pid:
-                w.key("focusedApplication");
-                w.integer(focused.pid);
+                file["focusedApplication"] = focused.pid;
                 return;
         }
     }
 
-    void layouts() {
-        if (!desktop.layoutsGiven) {
-            return;
-        }
-        w.key("layouts");
-        w.beginObject();
-        layout("current", desktop.currentLayout);
-        layout("asciiCapable", desktop.asciiCapableLayout);
-        w.endObject();
-    }
-
-    void layout(const char* key, const LayoutSlot& slot) {
-        if (slot.kind == LayoutSlot::Kind::absent) {
-            return;
-        }
-        w.key(key);
-        if (slot.kind == LayoutSlot::Kind::noData || !slot.layout) {
-            w.null();
-            return;
-        }
-        if (!slot.layout->name.empty()) {
-            w.string(slot.layout->name);
-            return;
-        }
-        w.beginObject();
-        w.key("keys");
-        keyMap(slot.layout->keys, slot.layout->given);
-        if (slot.layout->commandGiven.any()) {
-            w.key("commandKeys");
-            keyMap(slot.layout->commandKeys, slot.layout->commandGiven);
-        }
-        w.endObject();
-    }
-
-    void keyMap(const std::array<std::u16string, 128>& keys, const std::bitset<128>& given) {
-        w.beginObject();
-        for (std::size_t code = 0; code < keys.size(); ++code) {
-            if (given[code]) {
-                w.key(std::to_string(code));
-                w.string(text::fromUtf16(keys[code]));
-            }
-        }
-        w.endObject();
-    }
-
-    void items(const std::vector<PasteboardItemData>& list) {
-        w.beginArray();
-        for (const auto& item : list) {
-            w.beginArray();
-            for (const auto& entry : item) {
-                w.beginObject();
-                w.key("type");
-                w.string(entry.type);
-                if (!entry.data) {
-                    w.key("data");
-                    w.null();
-                } else {
-                    const std::string_view bytes(reinterpret_cast<const char*>(entry.data->data()),
-                                                 entry.data->size());
-                    if (text::isValidUtf8(bytes)) {
-                        w.key("text");
-                        w.string(bytes);
-                    } else {
-                        w.key("base64");
-                        w.string(encodeBase64(*entry.data));
-                    }
-                }
-                w.endObject();
-            }
-            w.endArray();
-        }
-        w.endArray();
-    }
-
-    void app(const App& app) {
-        w.beginObject();
-        w.key("pid");
-        w.integer(app.pid);
-        w.key("bundleId");
-        optionalString(app.bundleId);
-        w.key("name");
-        optionalString(app.name);
-        w.key("terminated");
-        w.boolean(app.terminated);
-        w.key("focused");
-        optionalElement(app, app.focused);
-        w.key("focusDelayMs");
-        w.quantity(app.focusDelayMs);
+    static Json app(const App& app) {
+        Json out = {{"pid", app.pid},
+                    {"bundleId", optionalString(app.bundleId)},
+                    {"name", optionalString(app.name)},
+                    {"terminated", app.terminated},
+                    {"focused", optionalElement(app, app.focused)},
+                    {"focusDelayMs", quantity(app.focusDelayMs)}};
         if (app.focusedWindow) {
-            w.key("focusedWindow");
-            optionalElement(app, app.focusedWindow);
+            out["focusedWindow"] = optionalElement(app, app.focusedWindow);
         }
-        w.key("activation");
-        if (app.activation) {
-            w.beginObject();
-            w.key("delayMs");
-            w.quantity(app.activation->delayMs);
-            w.endObject();
-        } else {
-            w.null();
-        }
-        w.key("copy");
+        out["activation"] =
+            app.activation ? Json{{"delayMs", quantity(app.activation->delayMs)}} : Json();
         if (app.copy) {
-            w.beginObject();
-            w.key("delayMs");
-            w.quantity(app.copy->delayMs);
+            Json copy = {{"delayMs", quantity(app.copy->delayMs)}};
             if (app.copy->text) {
-                w.key("text");
-                w.string(*app.copy->text);
+                copy["text"] = *app.copy->text;
             }
             if (app.copy->items) {
-                w.key("items");
-                items(*app.copy->items);
+                copy["items"] = items(*app.copy->items);
             }
-            w.endObject();
+            out["copy"] = std::move(copy);
         } else {
-            w.null();
+            out["copy"] = nullptr;
         }
-        w.key("paste");
-        if (app.paste) {
-            w.beginObject();
-            w.key("delayMs");
-            w.quantity(app.paste->delayMs);
-            w.key("transform");
-            w.string(transformName(app.paste->transform));
-            w.endObject();
-        } else {
-            w.null();
-        }
-        w.key("root");
-        if (app.nodes.empty()) {
-            w.null();
-        } else {
-            element(app, 0);
-        }
-        w.endObject();
+        out["paste"] = app.paste ? Json{{"delayMs", quantity(app.paste->delayMs)},
+                                        {"transform", transformName(app.paste->transform)}}
+                                 : Json();
+        out["root"] = app.nodes.empty() ? Json() : elementTree(app);
+        return out;
     }
 
-    void optionalString(const std::optional<std::string>& text) {
-        if (text) {
-            w.string(*text);
-        } else {
-            w.null();
-        }
-    }
-
-    void optionalElement(const App& app, const std::optional<std::int32_t>& index) {
-        if (index && *index >= 0 && static_cast<std::size_t>(*index) < app.nodes.size()) {
-            w.string(app.nodes[static_cast<std::size_t>(*index)].id);
-        } else {
-            w.null();
-        }
-    }
-
-    void element(const App& app, std::int32_t index) {
-        const Node& node = app.nodes[static_cast<std::size_t>(index)];
-        w.beginObject();
-        w.key("id");
-        w.string(node.id);
-        w.key("attributes");
-        w.beginObject();
-        for (const auto& [name, value] : node.attributes) {
-            w.key(name);
-            this->value(app, value);
-        }
-        w.endObject();
-        if (!node.settable.empty()) {
-            w.key("settable");
-            w.beginArray();
-            for (const auto& name : node.settable) {
-                w.string(name);
-            }
-            w.endArray();
-        }
-        if (node.boundsForRange) {
-            w.key("boundsForRange");
-            value(app, *node.boundsForRange);
-        }
-        if (node.selectionReadBack) {
-            w.key("selectionReadBack");
-            w.beginArray();
-            w.integer(node.selectionReadBack->location);
-            w.integer(node.selectionReadBack->length);
-            w.endArray();
-        }
-        if (node.latencyMs > 0) {
-            w.key("latencyMs");
-            w.quantity(node.latencyMs);
-        }
-        if (!node.children.empty()) {
-            w.key("children");
-            w.beginArray();
-            for (const std::int32_t child : node.children) {
-                element(app, child);
-            }
-            w.endArray();
-        }
-        w.endObject();
-    }
-
-    void numbers(const char* form, std::initializer_list<double> list) {
-        w.beginObject();
-        w.key(form);
-        w.beginArray();
-        for (const double n : list) {
-            w.quantity(n);
-        }
-        w.endArray();
-        w.endObject();
-    }
-
-    void value(const App& app, const SimValue& value) {
-        std::visit(
-            [&](const auto& v) {
-                using T = std::decay_t<decltype(v)>;
-                if constexpr (std::is_same_v<T, NoValue>) {
-                    w.null();
-                } else if constexpr (std::is_same_v<T, std::string>) {
-                    w.string(v);
-                } else if constexpr (std::is_same_v<T, std::int64_t>) {
-                    w.integer(v);
-                } else if constexpr (std::is_same_v<T, double>) {
-                    w.real(v);
-                } else if constexpr (std::is_same_v<T, bool>) {
-                    w.boolean(v);
-                } else if constexpr (std::is_same_v<T, Point>) {
-                    numbers("point", {v.x, v.y});
-                } else if constexpr (std::is_same_v<T, Size>) {
-                    numbers("size", {v.width, v.height});
-                } else if constexpr (std::is_same_v<T, Rect>) {
-                    numbers("rect", {v.origin.x, v.origin.y, v.size.width, v.size.height});
-                } else if constexpr (std::is_same_v<T, Range>) {
-                    w.beginObject();
-                    w.key("range");
-                    w.beginArray();
-                    w.integer(v.location);
-                    w.integer(v.length);
-                    w.endArray();
-                    w.endObject();
-                } else if constexpr (std::is_same_v<T, ElementRef>) {
-                    w.beginObject();
-                    w.key("element");
-                    optionalElement(app, v.index);
-                    w.endObject();
-                } else if constexpr (std::is_same_v<T, SimList>) {
-                    w.beginArray();
-                    for (const auto& item : v) {
-                        this->value(app, item);
-                    }
-                    w.endArray();
-                } else if constexpr (std::is_same_v<T, AttributedText>) {
-                    w.beginObject();
-                    w.key("attributed");
-                    w.string(v.text);
-                    w.endObject();
-                } else if constexpr (std::is_same_v<T, OtherText>) {
-                    w.beginObject();
-                    w.key("other");
-                    w.string(v.text);
-                    w.endObject();
-                } else {
-                    w.beginObject();
-                    w.key("error");
-                    w.string(errorName(v.code));
-                    w.endObject();
-                }
-            },
-            value.data);
-    }
-
-    void event(const TimelineEvent& event) {
-        w.beginObject();
+    Json event(const TimelineEvent& event) const {
+        Json out = Json::object();
         if (event.atMs) {
-            w.key("atMs");
-            w.quantity(*event.atMs);
+            out["atMs"] = quantity(*event.atMs);
         } else {
-            w.key("after");
-            w.string(triggerName(event.after));
-            w.key("delayMs");
-            w.quantity(event.delayMs);
+            out["after"] = triggerName(event.after);
+            out["delayMs"] = quantity(event.delayMs);
         }
         std::visit(
             [&](const auto& action) {
                 using T = std::decay_t<decltype(action)>;
                 if constexpr (std::is_same_v<T, PasteboardAction>) {
-                    w.key("pasteboard");
-                    w.beginObject();
-                    w.key("items");
-                    items(action.items);
-                    w.endObject();
+                    out["pasteboard"] = {{"items", items(action.items)}};
                 } else if constexpr (std::is_same_v<T, FocusAction>) {
-                    w.key("focus");
-                    w.beginObject();
-                    w.key("pid");
-                    w.integer(action.pid);
-                    w.key("element");
                     const App* app = desktop.app(action.pid);
-                    if (app) {
-                        optionalElement(*app, action.element);
-                    } else {
-                        w.null();
-                    }
-                    w.endObject();
+                    out["focus"] = {
+                        {"pid", action.pid},
+                        {"element", app ? optionalElement(*app, action.element) : Json()}};
                 } else if constexpr (std::is_same_v<T, FrontmostAction>) {
-                    w.key("frontmost");
-                    optionalPid(action.pid);
+                    out["frontmost"] = optionalPid(action.pid);
                 } else if constexpr (std::is_same_v<T, SetAction>) {
                     const App* app = desktop.app(action.pid);
-                    w.key("set");
-                    w.beginObject();
-                    w.key("pid");
-                    w.integer(action.pid);
+                    Json set = {{"pid", action.pid}};
                     if (app) {
-                        w.key("element");
-                        optionalElement(*app, action.element);
-                        w.key("attributes");
-                        w.beginObject();
-                        for (const auto& [name, value] : action.attributes) {
-                            w.key(name);
-                            this->value(*app, value);
-                        }
-                        w.endObject();
+                        set["element"] = optionalElement(*app, action.element);
+                        set["attributes"] = attributes(*app, action.attributes);
                     }
-                    w.endObject();
+                    out["set"] = std::move(set);
                 } else {
-                    w.key("signal");
-                    w.string("TERM");
+                    out["signal"] = "TERM";
                 }
             },
             event.action);
-        w.endObject();
+        return out;
     }
 
-    void lastRun() {
-        w.key("lastRun");
-        w.beginObject();
-        w.key("events");
-        w.beginArray();
+    Json lastRun() const {
+        Json events = Json::array();
         for (const auto& event : log.events) {
-            w.beginObject();
-            w.key("type");
-            w.string(event.keyDown ? "keyDown" : "keyUp");
-            w.key("keyCode");
-            w.integer(event.keyCode);
-            w.key("flags");
-            w.unsignedInteger(event.flags);
-            w.key("tap");
-            w.integer(event.tap);
-            w.key("atMs");
-            w.millis(event.atMs);
-            w.endObject();
+            events.push_back({{"type", event.keyDown ? "keyDown" : "keyUp"},
+                              {"keyCode", event.keyCode},
+                              {"flags", event.flags},
+                              {"tap", event.tap},
+                              {"atMs", millis(event.atMs)}});
         }
-        w.endArray();
-        w.key("activations");
-        w.beginArray();
+        Json activations = Json::array();
         for (const auto& activation : log.activations) {
-            w.beginObject();
-            w.key("pid");
-            w.integer(activation.pid);
-            w.key("options");
-            w.unsignedInteger(activation.options);
-            w.key("atMs");
-            w.millis(activation.atMs);
-            w.endObject();
+            activations.push_back({{"pid", activation.pid},
+                                   {"options", activation.options},
+                                   {"atMs", millis(activation.atMs)}});
         }
-        w.endArray();
-        w.key("calls");
-        w.beginArray();
+        Json calls = Json::array();
         for (const auto& call : log.calls) {
-            w.beginObject();
-            w.key("pid");
-            w.integer(call.pid);
-            w.key("element");
             // A pid that is not on the desktop has no element ids: "" keeps the key a string.
             const App* app = desktop.app(call.pid);
+            std::string element;
             if (call.element == systemWideElement) {
-                w.string("systemWide");
+                element = "systemWide";
             } else if (app && call.element >= 0 &&
                        static_cast<std::size_t>(call.element) < app->nodes.size()) {
-                w.string(app->nodes[static_cast<std::size_t>(call.element)].id);
-            } else {
-                w.string("");
+                element = app->nodes[static_cast<std::size_t>(call.element)].id;
             }
-            w.key("op");
-            w.string(opName(call.op));
-            w.key("attribute");
-            w.string(call.attribute);
-            w.key("atMs");
-            w.millis(call.atMs);
+            Json entry = {{"pid", call.pid},
+                          {"element", std::move(element)},
+                          {"op", opName(call.op)},
+                          {"attribute", call.attribute},
+                          {"atMs", millis(call.atMs)}};
             if (call.error != AXError::success) {
-                w.key("error");
-                w.string(errorName(call.error));
+                entry["error"] = errorName(call.error);
             }
-            w.endObject();
+            calls.push_back(std::move(entry));
         }
-        w.endArray();
-        w.key("pasteboard");
-        w.beginArray();
+        Json pasteboard = Json::array();
         for (const auto& operation : log.pasteboard) {
-            w.beginObject();
-            w.key("op");
-            w.string(operation.op);
-            w.key("by");
-            w.string(byName(operation.by));
-            w.key("atMs");
-            w.millis(operation.atMs);
+            Json entry = {{"op", operation.op},
+                          {"by", byName(operation.by)},
+                          {"atMs", millis(operation.atMs)}};
             if (operation.types) {
-                w.key("types");
-                w.beginArray();
-                for (const auto& item : *operation.types) {
-                    w.beginArray();
-                    for (const auto& type : item) {
-                        w.string(type);
-                    }
-                    w.endArray();
-                }
-                w.endArray();
+                entry["types"] = *operation.types;
             }
             if (operation.refused) {
-                w.key("refused");
-                w.boolean(true);
+                entry["refused"] = true;
             }
             if (operation.afterExit) {
-                w.key("afterExit");
-                w.boolean(true);
+                entry["afterExit"] = true;
             }
-            w.endObject();
+            pasteboard.push_back(std::move(entry));
         }
-        w.endArray();
-        w.key("reactions");
-        w.beginArray();
+        Json reactions = Json::array();
         for (const auto& reaction : log.reactions) {
-            w.beginObject();
-            w.key("pid");
-            w.integer(reaction.pid);
-            w.key("kind");
-            w.string(reactionName(reaction.kind));
-            w.key("dueMs");
-            w.millis(reaction.dueMs);
-            w.key("afterExit");
-            w.boolean(reaction.afterExit);
-            w.endObject();
+            reactions.push_back({{"pid", reaction.pid},
+                                 {"kind", reactionName(reaction.kind)},
+                                 {"dueMs", millis(reaction.dueMs)},
+                                 {"afterExit", reaction.afterExit}});
         }
-        w.endArray();
-        w.endObject();
+        return {{"events", std::move(events)},
+                {"activations", std::move(activations)},
+                {"calls", std::move(calls)},
+                {"pasteboard", std::move(pasteboard)},
+                {"reactions", std::move(reactions)}};
     }
 
     const Desktop& desktop;
     const RunLog& log;
-    JsonWriter w;
 };
 
 }  // namespace
@@ -643,7 +489,8 @@ const char* errorName(AXError error) {
 }
 
 std::string saveDesktop(const Desktop& desktop, const RunLog& log) {
-    return Saver(desktop, log).run();
+    // Ill-formed UTF-8 in a value the helper wrote is saved as U+FFFD: the file stays JSON.
+    return Saver(desktop, log).run().dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 bool writeFileAtomically(const std::string& path, const std::string& text) {

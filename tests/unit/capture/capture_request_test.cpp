@@ -8,7 +8,7 @@
 namespace {
 
 capture::CaptureRequest decode(const std::string& text) {
-    return capture::decodeCaptureRequest(frame::parseRequest(text));
+    return frame::decodeText(text, capture::decodeCaptureRequest);
 }
 
 std::string refusal(const std::string& text) {
@@ -87,6 +87,28 @@ TEST(CaptureRequestDecode, EveryBadReaderFailsTheRequest) {
     EXPECT_EQ(refusal(withReader(reader + R"(, "me": {"role": "AXButton"})")),
               "conversation.readers[\"com.example.chat\"].me.domClass: required, but missing");
     EXPECT_EQ(refusal(R"({"probe": 0})"), "probe: expected true or false, found a number");
+}
+
+TEST(CaptureRequestDecode, TheLastReaderOfABundleCountsAndFaultsGoByTheMapsOrder) {
+    const std::string good = "{" + reader + "}";
+    const std::string bad = R"({"list": [], "rows": 1.5, "depth": 1, "skipClasses": [],
+                                "trustsAxSelection": false})";
+    const auto readers = [](const std::string& members) {
+        return R"({"conversation": {"budgetMs": 1, "readers": {)" + members + "}}}";
+    };
+    const auto request = decode(readers("\"a\": " + bad + ", \"a\": " + good));
+    EXPECT_EQ(request.conversation->readers.at("a").depth, 1);
+    const std::string deeper = R"({"list": [], "rows": 1, "depth": 7, "skipClasses": [],
+                                   "trustsAxSelection": false})";
+    EXPECT_EQ(decode(readers("\"a\": " + good + ", \"a\": " + deeper))
+                  .conversation->readers.at("a")
+                  .depth,
+              7);
+    EXPECT_EQ(refusal(readers("\"a\": " + good + ", \"a\": " + bad)),
+              "conversation.readers.a.rows: expected a 64-bit integer, found a fractional number");
+    // "b" stands first in the text, but "a" comes first in the map.
+    EXPECT_EQ(refusal(readers("\"b\": " + bad + ", \"a\": 5")),
+              "conversation.readers.a: expected an object, found a number");
 }
 
 }  // namespace

@@ -10,7 +10,7 @@ namespace {
 using insert::InsertMode;
 
 insert::InsertRequest decode(const std::string& text) {
-    return insert::decodeInsertRequest(frame::parseRequest(text));
+    return frame::decodeText(text, insert::decodeInsertRequest);
 }
 
 std::string refusal(const std::string& text) {

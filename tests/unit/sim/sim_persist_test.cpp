@@ -1,5 +1,6 @@
 // Loading from LARKSPIN_DESKTOP and saving back: the round trip of a changed desktop, what the
 // saved file keeps and drops, and the details of desktops that are refused.
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -180,6 +181,35 @@ TEST_F(SimPersist, UnusableFilesAreReportedWithTheirPath) {
     EXPECT_EQ(readFile(path).find("lastRun"), std::string::npos);
 }
 
+TEST_F(SimPersist, SavedNumbersKeepTheirForm) {
+    json field = element("field", {{"AXRole", "AXTextArea"}, {"AXWhole", 2.0}, {"AXCount", 3}},
+                         {{"latencyMs", 1.5}});
+    write(json{{"apps",
+                {app(1, element("root", {{"AXRole", "AXApplication"}}, {{"children", {field}}}),
+                     {{"focusDelayMs", 5.0}})}}}
+              .dump());
+    const auto loaded = *platform::sim::elementById(1, "field");
+    platform::copyAttributeValue(loaded, "AXRole");
+    platform::beforeExit();
+    const std::string saved = readFile(path);
+    // A float stays a float, a quantity is written as the integer it is, a time has one decimal.
+    EXPECT_NE(saved.find("\"AXWhole\":2.0"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("\"AXCount\":3,"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("\"focusDelayMs\":5,"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("\"latencyMs\":1.5"), std::string::npos) << saved;
+    const json calls = json::parse(saved)["lastRun"]["calls"];
+    ASSERT_FALSE(calls.empty());
+    for (const json& call : calls) {
+        const double atMs = call["atMs"].get<double>();
+        EXPECT_TRUE(call["atMs"].is_number_float());
+        EXPECT_DOUBLE_EQ(atMs, std::round(atMs * 10) / 10);
+    }
+    platform::sim::reset();
+    const auto again = *platform::sim::elementById(1, "field");
+    const auto whole = platform::copyAttributeValue(again, "AXWhole");
+    EXPECT_EQ(std::get<double>(std::get<platform::Number>(whole.value->data).value), 2.0);
+}
+
 using SimLoad = SimTest;
 
 TEST_F(SimLoad, RefusedDesktopsNameThePlaceAndTheProblem) {
@@ -260,6 +290,40 @@ TEST_F(SimLoad, DeepNestingIsRefusedNotOverflowed) {
     const auto error = platform::sim::install(deep);
     ASSERT_TRUE(error.has_value());
     EXPECT_NE(error->find("nesting deeper than"), std::string::npos) << *error;
+}
+
+TEST_F(SimLoad, EscapesAreReadAndWhatIsPassedOverIsCheckedToo) {
+    ASSERT_FALSE(platform::sim::install(
+        R"({"apps": [{"pid": 1, "root": {"id": "r\u0031", "attributes": {"AX\u0056alue": "a\nb\u00e9",
+            "AXRole": "AXApplication"}}}]})"));
+    const auto root = *platform::sim::elementById(1, "r1");
+    EXPECT_EQ(text(platform::copyAttributeValue(root, "AXValue")), "a\nb\u00e9");
+    const auto refusal = [](const std::string& file) {
+        return platform::sim::install(file).value_or("(loaded)");
+    };
+    // The path names the key as it reads, not as it was escaped.
+    EXPECT_EQ(
+        refusal(
+            R"({"apps": [{"pid": 1, "root": {"id": "r", "attributes": {"AX\u0050osition": {"point": [1]}}}}]})"),
+        "desktop: <test>: apps[0].root.attributes.AXPosition.point: expected [x, y]");
+    // Values the loader has no use for must still be JSON, down to the last level.
+    EXPECT_EQ(refusal(R"({"lastRun": {"calls": [1,,2]}})"),
+              "desktop: <test>: not JSON: unexpected character at line 1, column 26");
+    EXPECT_EQ(refusal(R"({"unknown": ["\ud800"]})").rfind("desktop: <test>: not JSON: ", 0), 0U);
+    // A string followed by a colon is no key, whether it is read or passed over.
+    for (const char* file :
+         {R"({"apps": [{"pid": 1, "root": {"id": "r"}, "name": "x": "y"}, "z": 1}]})",
+          R"({"unknown": [{"r": "x": "y"}, "t": "z"}]})", R"({"systemVersion": "14.0": "x"})"}) {
+        EXPECT_EQ(refusal(file).rfind("desktop: <test>: not JSON: ", 0), 0U) << file;
+    }
+    EXPECT_EQ(refusal(R"({"trusted": true} {})"),
+              "desktop: <test>: not JSON: unexpected text after the value at line 1, column 19");
+    std::string deep = "{\"lastRun\": ";
+    deep += std::string(600, '[') + std::string(600, ']') + "}";
+    EXPECT_NE(refusal(deep).find("nesting deeper than 512 levels"), std::string::npos);
+    std::string shallow = "{\"lastRun\": ";
+    shallow += std::string(500, '[') + std::string(500, ']') + "}";
+    EXPECT_EQ(refusal(shallow), "(loaded)");
 }
 
 }  // namespace

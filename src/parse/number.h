@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace frame {
+namespace parse {
 
 struct IntegerLiteral {
     enum class Kind { integral, fractional, outOfRange };
@@ -18,4 +18,4 @@ struct IntegerLiteral {
 // is integral and fits; text that is not a JSON number counts as fractional.
 IntegerLiteral integerLiteral(std::string_view text);
 
-}  // namespace frame
+}  // namespace parse

@@ -1,10 +1,10 @@
 // Exact decimal reading: the significant digits and a power of ten, compared as text against the
 // bounds of the 64-bit range.
-#include "frame/number_literal.h"
+#include "parse/number.h"
 
 #include <string>
 
-namespace frame {
+namespace parse {
 
 namespace {
 
@@ -88,4 +88,4 @@ IntegerLiteral integerLiteral(std::string_view text) {
     return result;
 }
 
-}  // namespace frame
+}  // namespace parse
