@@ -50,7 +50,7 @@ PasteboardItem newPasteboardItem() {
     noPasteboard();
 }
 
-bool setData(const PasteboardItem& /*item*/, const Bytes& /*data*/, const std::string& /*type*/) {
+bool setData(const PasteboardItem& /*item*/, Bytes /*data*/, const std::string& /*type*/) {
     noPasteboard();
 }
 
