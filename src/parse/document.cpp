@@ -2,6 +2,7 @@
 // on-demand reads after it can rely on a text that is JSON throughout.
 #include "parse/document.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -74,6 +75,66 @@ std::string problemOf(simdjson::error_code error) {
     }
 }
 
+bool onlySpaceFrom(std::string_view text, std::size_t at) {
+    return text.find_first_not_of(" \t\n\r", std::min(at, text.size())) == std::string_view::npos;
+}
+
+// Where the brackets go wrong, for the faults the parser reports without a usable place (an
+// unbalanced text looks incomplete to it): the first closer that does not match, the first text
+// after the outermost value has closed, or else the end, where the text stopped too early.
+std::optional<SyntaxError> structureFault(std::string_view text) {
+    std::vector<char> open;
+    bool inString = false;
+    bool started = false;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
+        if (inString) {
+            if (c == '\\') {
+                ++at;
+            } else if (c == '"') {
+                inString = false;
+            }
+            continue;
+        }
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+            continue;
+        }
+        if (started && open.empty()) {
+            return SyntaxError{at, problemOf(simdjson::TRAILING_CONTENT)};
+        }
+        started = true;
+        if (c == '"') {
+            inString = true;
+        } else if (c == '{' || c == '[') {
+            open.push_back(c == '{' ? '}' : ']');
+        } else if (c == '}' || c == ']') {
+            if (open.empty() || open.back() != c) {
+                return SyntaxError{at, "unexpected character"};
+            }
+            open.pop_back();
+        }
+    }
+    if (!open.empty() || inString || !started) {
+        return SyntaxError{text.size(), problemOf(simdjson::INCOMPLETE_ARRAY_OR_OBJECT)};
+    }
+    return std::nullopt;  // balanced: the fault is inside, where the parser put it
+}
+
+// A fault the parser names at a place: said as "end of input" when nothing but white space is
+// left there, and placed by the brackets when the parser took the text for incomplete.
+SyntaxError faultAt(std::string_view text, std::size_t at, simdjson::error_code error) {
+    if (error == simdjson::INCOMPLETE_ARRAY_OR_OBJECT || error == simdjson::EMPTY ||
+        error == simdjson::TAPE_ERROR) {
+        if (auto fault = structureFault(text)) {
+            return *fault;
+        }
+    }
+    if (error != simdjson::TRAILING_CONTENT && onlySpaceFrom(text, at)) {
+        return {text.size(), problemOf(simdjson::INCOMPLETE_ARRAY_OR_OBJECT)};
+    }
+    return {at, problemOf(error)};
+}
+
 class Checker {
   public:
     Checker(std::string_view text, od::document& document, std::size_t maxDepth)
@@ -107,7 +168,11 @@ class Checker {
             }
             case od::json_type::number: {
                 double number = 0;
-                fail(document.get_double().get(number));
+                std::string_view token;
+                if (document.raw_json_token().get(token) != simdjson::SUCCESS) {
+                    token = {};
+                }
+                numberFault(document.get_double().get(number), token);
                 break;
             }
             case od::json_type::boolean: {
@@ -202,7 +267,7 @@ class Checker {
             }
             case od::json_type::number: {
                 double number = 0;
-                fail(value.get_double().get(number));
+                numberFault(value.get_double().get(number), value.raw_json_token());
                 return;
             }
             case od::json_type::boolean: {
@@ -256,8 +321,22 @@ class Checker {
 
     void fail(simdjson::error_code error) {
         if (error != simdjson::SUCCESS) {
-            throw SyntaxError{here(), problemOf(error)};
+            throw faultAt(text, here(), error);
         }
+    }
+
+    void numberFault(simdjson::error_code error, std::string_view token) {
+        const std::size_t end = token.find_last_not_of(" \t\n\r");
+        const std::string_view number =
+            token.substr(0, end == std::string_view::npos ? 0 : end + 1);
+        if (error == simdjson::NUMBER_ERROR && isNumberText(number)) {
+            const std::size_t at =
+                number.data() >= text.data() && number.data() <= text.data() + text.size()
+                    ? static_cast<std::size_t>(number.data() - text.data())
+                    : here();
+            throw SyntaxError{at, problemOf(simdjson::NUMBER_OUT_OF_RANGE)};
+        }
+        fail(error);
     }
 
     std::string_view text;
@@ -298,6 +377,41 @@ SyntaxError locate(std::string_view text, simdjson::error_code error) {
 
 }  // namespace
 
+bool isNumberText(std::string_view t) {
+    std::size_t i = 0;
+    const auto digits = [&] {
+        const std::size_t from = i;
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9') {
+            ++i;
+        }
+        return i > from;
+    };
+    if (i < t.size() && t[i] == '-') {
+        ++i;
+    }
+    if (i < t.size() && t[i] == '0') {
+        ++i;
+    } else if (!digits()) {
+        return false;
+    }
+    if (i < t.size() && t[i] == '.') {
+        ++i;
+        if (!digits()) {
+            return false;
+        }
+    }
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+        ++i;
+        if (i < t.size() && (t[i] == '+' || t[i] == '-')) {
+            ++i;
+        }
+        if (!digits()) {
+            return false;
+        }
+    }
+    return i == t.size();
+}
+
 void pad(std::string& text) {
     if (text.capacity() < text.size() + simdjson::SIMDJSON_PADDING) {
         text.reserve(text.size() + simdjson::SIMDJSON_PADDING);
@@ -331,7 +445,7 @@ void Document::finish() {
 }
 
 void Document::fail(simdjson::error_code error) {
-    throw SyntaxError{offset(), problemOf(error)};
+    throw faultAt(text, offset(), error);
 }
 
 std::size_t Document::depth() const {

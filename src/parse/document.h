@@ -79,6 +79,10 @@ std::string_view keyOf(simdjson::ondemand::field& field);
 /// The text of a number value as written.
 std::string_view numberText(Value& value);
 
+/// Whether the text is a number by JSON's grammar: one that is, yet fails to read, is out of
+/// range rather than invalid.
+bool isNumberText(std::string_view text);
+
 /// "line L, column C" for a byte offset of the text, for error details.
 std::string describeOffset(std::string_view text, std::size_t offset);
 

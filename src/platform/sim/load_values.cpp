@@ -79,7 +79,9 @@ bool Loader::readBool(Value& value) {
 Loader::Number Loader::readNumber(Value& value) {
     const std::string_view text = parse::numberText(value);
     Number number;
-    ok(value.get_double().get(number.real));
+    const simdjson::error_code read = value.get_double().get(number.real);
+    ok(read == simdjson::NUMBER_ERROR && parse::isNumberText(text) ? simdjson::NUMBER_OUT_OF_RANGE
+                                                                   : read);
     if (text.find_first_of(".eE") == std::string_view::npos &&
         value.get_int64().get(number.integer) == simdjson::SUCCESS) {
         number.integral = true;

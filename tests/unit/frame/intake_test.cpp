@@ -54,6 +54,18 @@ TEST(FrameIntakeParse, KeepsShallowValuesAndDropsOnlyTheAbsurdlyDeep) {
     EXPECT_EQ(refusal(broken).rfind("invalid JSON: ", 0), 0U) << refusal(broken);
 }
 
+TEST(FrameIntakeParse, SyntaxFaultsSayWhatAndWhere) {
+    EXPECT_EQ(refusal("{\"maxChars\": 5"),
+              "invalid JSON: unexpected end of input at line 1, column 15");
+    EXPECT_EQ(refusal("{\"maxChars\": 5}x"),
+              "invalid JSON: unexpected text after the value at line 1, column 16");
+    EXPECT_EQ(refusal("{\"a\": [1}"), "invalid JSON: unexpected character at line 1, column 9");
+    EXPECT_EQ(refusal("{\"a\": 1e400}"), "invalid JSON: number out of range at line 1, column 7");
+    EXPECT_EQ(refusal("{\"a\": 1e4x}").rfind("invalid JSON: invalid number at line 1", 0), 0U)
+        << refusal("{\"a\": 1e4x}");
+    EXPECT_EQ(refusal("{\"a\":\n}"), "invalid JSON: unexpected character at line 2, column 1");
+}
+
 TEST(FrameIntakeParse, LastDuplicateKeyWins) {
     EXPECT_EQ(memberA(R"({"a": 1, "a": 2})"), 2);
     // The last occurrence counts with its refusal too, and an earlier fault is forgotten.

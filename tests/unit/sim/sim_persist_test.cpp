@@ -216,6 +216,10 @@ TEST_F(SimLoad, RefusedDesktopsNameThePlaceAndTheProblem) {
     const std::pair<const char*, const char*> cases[] = {
         {"", "not JSON: unexpected end of input at line 1, column 1"},
         {"{\"apps\": [}", "not JSON: unexpected character at line 1, column 11"},
+        // Cut short, out of range, text after the value: said as such, where it happens.
+        {"{\"apps\": [", "not JSON: unexpected end of input at line 1, column 11"},
+        {"{\"frontmost\": 1e400}", "not JSON: number out of range at line 1, column 15"},
+        {"{\"apps\": []} x", "not JSON: unexpected text after the value at line 1, column 14"},
         {"[]", "a desktop is a JSON object"},
         {R"({"trusted": 1})", "trusted: expected true or false"},
         {R"({"apps": [{"root": {"id": "r"}}]})", "apps[0]: an app needs a \"pid\""},
