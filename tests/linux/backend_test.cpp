@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <thread>
-#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -19,11 +18,19 @@ using namespace platform;
 
 // The backend connects to the first desktop it is pointed at and keeps that connection, so a
 // process can take part in one desktop only: later tests in the same process are skipped.
-bool enter(const linuxdesktop::Desktop& desktop) {
-    static bool entered = false;
-    if (std::exchange(entered, true)) {
-        return false;
+bool desktopEntered = false;
+
+class LinuxBackend : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (desktopEntered) {
+            GTEST_SKIP() << "one desktop per process: run each test on its own (ctest does)";
+        }
     }
+};
+
+void enter(const linuxdesktop::Desktop& desktop) {
+    desktopEntered = true;
     for (const auto& [name, value] : desktop.env()) {
         if (value.empty()) {
             unsetenv(name.c_str());
@@ -31,7 +38,6 @@ bool enter(const linuxdesktop::Desktop& desktop) {
             setenv(name.c_str(), value.c_str(), 1);
         }
     }
-    return true;
 }
 
 Element withTimeout(Element element) {
@@ -93,11 +99,9 @@ std::optional<Element> findRole(const Element& from, const std::string& role, in
     return std::nullopt;
 }
 
-TEST(LinuxBackend, SelectionIsWrittenAndReadInUtf16Units) {
+TEST_F(LinuxBackend, SelectionIsWrittenAndReadInUtf16Units) {
     const linuxdesktop::Desktop desktop("entry");
-    if (!enter(desktop)) {
-        GTEST_SKIP() << "one desktop per process: run each test on its own (ctest does)";
-    }
+    enter(desktop);
     const auto field = focusedIn(desktop.appPid());
     ASSERT_TRUE(field);
     // "single line é😀 text": é is unit 12, the emoji units 13 and 14, the text ends at 20.
@@ -126,11 +130,9 @@ TEST(LinuxBackend, SelectionIsWrittenAndReadInUtf16Units) {
     EXPECT_EQ(setRange(*field, Range{-1, 2}), AXError::illegalArgument);
 }
 
-TEST(LinuxBackend, SettabilityFollowsTheStates) {
+TEST_F(LinuxBackend, SettabilityFollowsTheStates) {
     const linuxdesktop::Desktop desktop("button");
-    if (!enter(desktop)) {
-        GTEST_SKIP() << "one desktop per process: run each test on its own (ctest does)";
-    }
+    enter(desktop);
     const auto button = focusedIn(desktop.appPid());
     ASSERT_TRUE(button);
     EXPECT_EQ(stringAttribute(*button, "AXRole"), "AXButton");
@@ -145,11 +147,9 @@ TEST(LinuxBackend, SettabilityFollowsTheStates) {
     EXPECT_TRUE(isAttributeSettable(*field, "AXSelectedTextRange").settable);
 }
 
-TEST(LinuxBackend, FocusMovesWhereItIsGiven) {
+TEST_F(LinuxBackend, FocusMovesWhereItIsGiven) {
     const linuxdesktop::Desktop desktop("entry");
-    if (!enter(desktop)) {
-        GTEST_SKIP() << "one desktop per process: run each test on its own (ctest does)";
-    }
+    enter(desktop);
     const Element systemWide = withTimeout(createSystemWide());
     const auto app = elementAttribute(systemWide, "AXFocusedApplication");
     ASSERT_TRUE(app);
@@ -183,11 +183,9 @@ TEST(LinuxBackend, FocusMovesWhereItIsGiven) {
     EXPECT_EQ(std::get<bool>(focused.value->data), true);
 }
 
-TEST(LinuxBackend, WorkspaceNamesTheFrontApplication) {
+TEST_F(LinuxBackend, WorkspaceNamesTheFrontApplication) {
     const linuxdesktop::Desktop desktop("entry");
-    if (!enter(desktop)) {
-        GTEST_SKIP() << "one desktop per process: run each test on its own (ctest does)";
-    }
+    enter(desktop);
     const auto front = frontmostApplication();
     ASSERT_TRUE(front);
     EXPECT_EQ(processIdentifier(*front), desktop.appPid());
@@ -196,11 +194,9 @@ TEST(LinuxBackend, WorkspaceNamesTheFrontApplication) {
     EXPECT_FALSE(runningApplicationWithProcessIdentifier(0));
 }
 
-TEST(LinuxBackend, PasswordTextIsNeverFetched) {
+TEST_F(LinuxBackend, PasswordTextIsNeverFetched) {
     const linuxdesktop::Desktop desktop("password");
-    if (!enter(desktop)) {
-        GTEST_SKIP() << "one desktop per process: run each test on its own (ctest does)";
-    }
+    enter(desktop);
     const auto field = focusedIn(desktop.appPid());
     ASSERT_TRUE(field);
     EXPECT_EQ(stringAttribute(*field, "AXSubrole"), "AXSecureTextField");
@@ -218,11 +214,9 @@ TEST(LinuxBackend, PasswordTextIsNeverFetched) {
     }
 }
 
-TEST(LinuxBackend, TheWalkUpEndsAtTheApplication) {
+TEST_F(LinuxBackend, TheWalkUpEndsAtTheApplication) {
     const linuxdesktop::Desktop desktop("entry");
-    if (!enter(desktop)) {
-        GTEST_SKIP() << "one desktop per process: run each test on its own (ctest does)";
-    }
+    enter(desktop);
     const Element app = withTimeout(createApplication(desktop.appPid()));
     const auto window = elementAttribute(app, "AXFocusedWindow");
     ASSERT_TRUE(window);

@@ -29,15 +29,29 @@ json readerRequest(int maxChars) {
                   {"trustsAxSelection", true}}}}}}}};
 }
 
+// The Linux helper on the desktop; `env` adds to or overrides the desktop's variables.
 harness::Run runHelper(const linuxdesktop::Desktop& desktop, const std::string& word,
-                       const json& request) {
+                       const json& request, const std::map<std::string, std::string>& env = {}) {
     harness::Options options;
     options.program = LARKSPIN_LINUX_HELPER_BINARY;
     options.args = {word};
     options.input = request.dump();
     options.env = desktop.env();
+    for (const auto& [name, value] : env) {
+        options.env[name] = value;
+    }
     options.hardLimit = std::chrono::seconds(60);
     return harness::run(options);
+}
+
+// A capture while the application is stopped (SIGSTOP), with the given deadline.
+harness::Run captureWhileStopped(const linuxdesktop::Desktop& desktop, int deadlineMs) {
+    EXPECT_EQ(kill(desktop.appPid(), SIGSTOP), 0);
+    json request = readerRequest(1000);
+    request["deadlineMs"] = deadlineMs;
+    const harness::Run run = runHelper(desktop, "capture", request);
+    kill(desktop.appPid(), SIGCONT);
+    return run;
 }
 
 json capture(const linuxdesktop::Desktop& desktop, int maxChars = 1000) {
@@ -107,13 +121,8 @@ TEST(LinuxCapture, FindsTheAccessibilityBusWithoutASessionBus) {
     // The launcher also publishes the bus on the X root window; without a session address the
     // helper must not start a session bus of its own either.
     const linuxdesktop::Desktop desktop("entry");
-    harness::Options options;
-    options.program = LARKSPIN_LINUX_HELPER_BINARY;
-    options.args = {"capture"};
-    options.input = readerRequest(1000).dump();
-    options.env = desktop.env();
-    options.env["DBUS_SESSION_BUS_ADDRESS"] = "";
-    const harness::Run run = harness::run(options);
+    const harness::Run run =
+        runHelper(desktop, "capture", readerRequest(1000), {{"DBUS_SESSION_BUS_ADDRESS", ""}});
     ASSERT_EQ(run.lines(), 1) << run.out << run.err;
     EXPECT_EQ(run.reply()["field"], "single line \u00e9\U0001F600 text");
 }
@@ -195,11 +204,7 @@ TEST(LinuxCapture, ComposerAndConversationRows) {
 
 TEST(LinuxCapture, StoppedApplicationCostsOneTimeOutPerRead) {
     const linuxdesktop::Desktop desktop("entry");
-    ASSERT_EQ(kill(desktop.appPid(), SIGSTOP), 0);
-    json request = readerRequest(1000);
-    request["deadlineMs"] = 30000;
-    const harness::Run run = runHelper(desktop, "capture", request);
-    kill(desktop.appPid(), SIGCONT);
+    const harness::Run run = captureWhileStopped(desktop, 30000);
     ASSERT_EQ(run.lines(), 1) << run.out << run.err;
     const json reply = run.reply();
     // Every read of the stopped application gave up after the core's half second, so the
@@ -214,11 +219,7 @@ TEST(LinuxCapture, StoppedApplicationCostsOneTimeOutPerRead) {
 
 TEST(LinuxCapture, StoppedApplicationAndAShortDeadline) {
     const linuxdesktop::Desktop desktop("entry");
-    ASSERT_EQ(kill(desktop.appPid(), SIGSTOP), 0);
-    json request = readerRequest(1000);
-    request["deadlineMs"] = 700;
-    const harness::Run run = runHelper(desktop, "capture", request);
-    kill(desktop.appPid(), SIGCONT);
+    const harness::Run run = captureWhileStopped(desktop, 700);
     ASSERT_EQ(run.lines(), 1) << run.out << run.err;
     EXPECT_EQ(run.reply()["error"], "timedOut");
 }

@@ -86,14 +86,22 @@ bool isStaticText(std::uint32_t role) {
     return role == ATSPI_ROLE_LABEL || role == ATSPI_ROLE_STATIC || role == ATSPI_ROLE_CAPTION;
 }
 
+AXError textSupport(Subject& s) {
+    return atspi::support(s.element, s.at, atspi::textInterface);
+}
+
 // The text attributes: a password field answers none that would hand out its characters.
-AttributeRead textValue(Subject& s) {
-    if (const AXError text = atspi::support(s.element, s.at, atspi::textInterface);
-        text != AXError::success) {
-        return failed(text);
+AXError textToRead(Subject& s) {
+    const AXError text = textSupport(s);
+    if (text != AXError::success) {
+        return text;
     }
-    if (isPassword(s)) {
-        return failed(AXError::noValue);
+    return isPassword(s) ? AXError::noValue : AXError::success;
+}
+
+AttributeRead textValue(Subject& s) {
+    if (const AXError readable = textToRead(s); readable != AXError::success) {
+        return failed(readable);
     }
     const auto whole = atspi::text(s.at);
     return whole.ok() ? of(Value{*whole.value}) : failed(whole.error);
@@ -117,12 +125,8 @@ Got<std::pair<std::int32_t, std::int32_t>> selectionOrCaret(const Target& at) {
 }
 
 AttributeRead selectedText(Subject& s) {
-    if (const AXError text = atspi::support(s.element, s.at, atspi::textInterface);
-        text != AXError::success) {
-        return failed(text);
-    }
-    if (isPassword(s)) {
-        return failed(AXError::noValue);
+    if (const AXError readable = textToRead(s); readable != AXError::success) {
+        return failed(readable);
     }
     const auto selected = atspi::selection(s.at);
     if (!selected.ok()) {
@@ -137,8 +141,7 @@ AttributeRead selectedText(Subject& s) {
 }
 
 AttributeRead selectedRange(Subject& s) {
-    if (const AXError text = atspi::support(s.element, s.at, atspi::textInterface);
-        text != AXError::success) {
+    if (const AXError text = textSupport(s); text != AXError::success) {
         return failed(text);
     }
     const auto scalars = selectionOrCaret(s.at);
@@ -151,8 +154,7 @@ AttributeRead selectedRange(Subject& s) {
 }
 
 AttributeRead numberOfCharacters(Subject& s) {
-    if (const AXError text = atspi::support(s.element, s.at, atspi::textInterface);
-        text != AXError::success) {
+    if (const AXError text = textSupport(s); text != AXError::success) {
         return failed(text);
     }
     if (isPassword(s)) {
@@ -368,8 +370,7 @@ AttributeRead copyParameterizedAttributeValue(const Element& element, const std:
     if (!s) {
         return failed(error);
     }
-    if (const AXError text = atspi::support(s->element, s->at, atspi::textInterface);
-        text != AXError::success) {
+    if (const AXError text = textSupport(*s); text != AXError::success) {
         return failed(text);
     }
     const auto scalars = atspi::scalarRange(s->at, isPassword(*s), std::get<Range>(wrapped->value));

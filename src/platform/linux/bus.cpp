@@ -187,11 +187,12 @@ bool append(DBusMessage* message, const std::vector<Argument>& arguments) {
 }
 
 // The first argument of the reply, inside its variant if it is one.
-bool firstArgument(const Reply& reply, DBusMessageIter& iter, DBusMessageIter& inner) {
+bool firstArgument(const Reply& reply, DBusMessageIter& iter) {
     if (!reply.ok() || !dbus_message_iter_init(reply.message(), &iter)) {
         return false;
     }
     if (dbus_message_iter_get_arg_type(&iter) == DBUS_TYPE_VARIANT) {
+        DBusMessageIter inner;
         dbus_message_iter_recurse(&iter, &inner);
         iter = inner;
     }
@@ -206,6 +207,36 @@ std::optional<T> basic(DBusMessageIter& iter) {
     T value{};
     dbus_message_iter_get_basic(&iter, &value);
     return value;
+}
+
+// The first argument as one value of a basic type.
+template <class T, int Type>
+std::optional<T> firstBasic(const Reply& reply) {
+    DBusMessageIter iter;
+    return firstArgument(reply, iter) ? basic<T, Type>(iter) : std::nullopt;
+}
+
+// The items of the first argument when it is an array.
+bool firstArray(const Reply& reply, DBusMessageIter& items) {
+    DBusMessageIter iter;
+    if (!firstArgument(reply, iter) || dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY) {
+        return false;
+    }
+    dbus_message_iter_recurse(&iter, &items);
+    return true;
+}
+
+// The values from the iterator on, as long as they have the type.
+template <class T, int Type>
+std::vector<T> basicsFrom(DBusMessageIter& at) {
+    std::vector<T> values;
+    while (const auto value = basic<T, Type>(at)) {
+        values.emplace_back(*value);
+        if (!dbus_message_iter_next(&at)) {
+            break;
+        }
+    }
+    return values;
 }
 
 std::optional<Ref> refAt(DBusMessageIter& iter) {
@@ -380,63 +411,33 @@ std::optional<std::int32_t> processOf(const std::string& busName, int timeoutMs)
 }
 
 std::optional<std::string> readString(const Reply& reply) {
-    DBusMessageIter iter;
-    DBusMessageIter inner;
-    if (!firstArgument(reply, iter, inner)) {
-        return std::nullopt;
-    }
-    const auto text = basic<const char*, DBUS_TYPE_STRING>(iter);
+    const auto text = firstBasic<const char*, DBUS_TYPE_STRING>(reply);
     return text ? std::optional<std::string>(*text) : std::nullopt;
 }
 
 std::optional<std::int32_t> readInt32(const Reply& reply) {
-    DBusMessageIter iter;
-    DBusMessageIter inner;
-    if (!firstArgument(reply, iter, inner)) {
-        return std::nullopt;
-    }
-    const auto value = basic<dbus_int32_t, DBUS_TYPE_INT32>(iter);
-    return value ? std::optional<std::int32_t>(*value) : std::nullopt;
+    return firstBasic<dbus_int32_t, DBUS_TYPE_INT32>(reply);
 }
 
 std::optional<std::uint32_t> readUint32(const Reply& reply) {
-    DBusMessageIter iter;
-    DBusMessageIter inner;
-    if (!firstArgument(reply, iter, inner)) {
-        return std::nullopt;
-    }
-    const auto value = basic<dbus_uint32_t, DBUS_TYPE_UINT32>(iter);
-    return value ? std::optional<std::uint32_t>(*value) : std::nullopt;
+    return firstBasic<dbus_uint32_t, DBUS_TYPE_UINT32>(reply);
 }
 
 std::optional<bool> readBoolean(const Reply& reply) {
-    DBusMessageIter iter;
-    DBusMessageIter inner;
-    if (!firstArgument(reply, iter, inner)) {
-        return std::nullopt;
-    }
-    const auto value = basic<dbus_bool_t, DBUS_TYPE_BOOLEAN>(iter);
+    const auto value = firstBasic<dbus_bool_t, DBUS_TYPE_BOOLEAN>(reply);
     return value ? std::optional<bool>(*value != 0) : std::nullopt;
 }
 
 std::optional<Ref> readRef(const Reply& reply) {
     DBusMessageIter iter;
-    DBusMessageIter inner;
-    if (!firstArgument(reply, iter, inner)) {
-        return std::nullopt;
-    }
-    return refAt(iter);
+    return firstArgument(reply, iter) ? refAt(iter) : std::nullopt;
 }
 
 std::optional<std::vector<Ref>> readRefs(const Reply& reply) {
-    DBusMessageIter iter;
-    DBusMessageIter inner;
-    if (!firstArgument(reply, iter, inner) ||
-        dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY) {
+    DBusMessageIter items;
+    if (!firstArray(reply, items)) {
         return std::nullopt;
     }
-    DBusMessageIter items;
-    dbus_message_iter_recurse(&iter, &items);
     std::vector<Ref> refs;
     while (dbus_message_iter_get_arg_type(&items) == DBUS_TYPE_STRUCT) {
         if (auto ref = refAt(items)) {
@@ -448,74 +449,40 @@ std::optional<std::vector<Ref>> readRefs(const Reply& reply) {
 }
 
 std::optional<std::vector<std::uint32_t>> readUint32s(const Reply& reply) {
-    DBusMessageIter iter;
-    DBusMessageIter inner;
-    if (!firstArgument(reply, iter, inner) ||
-        dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY) {
+    DBusMessageIter items;
+    if (!firstArray(reply, items)) {
         return std::nullopt;
     }
-    DBusMessageIter items;
-    dbus_message_iter_recurse(&iter, &items);
-    std::vector<std::uint32_t> values;
-    while (const auto value = basic<dbus_uint32_t, DBUS_TYPE_UINT32>(items)) {
-        values.push_back(*value);
-        if (!dbus_message_iter_next(&items)) {
-            break;
-        }
-    }
-    return values;
+    return basicsFrom<std::uint32_t, DBUS_TYPE_UINT32>(items);
 }
 
 std::optional<std::vector<std::string>> readStrings(const Reply& reply) {
-    DBusMessageIter iter;
-    DBusMessageIter inner;
-    if (!firstArgument(reply, iter, inner) ||
-        dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY) {
+    DBusMessageIter items;
+    if (!firstArray(reply, items)) {
         return std::nullopt;
     }
-    DBusMessageIter items;
-    dbus_message_iter_recurse(&iter, &items);
-    std::vector<std::string> values;
-    while (const auto value = basic<const char*, DBUS_TYPE_STRING>(items)) {
-        values.emplace_back(*value);
-        if (!dbus_message_iter_next(&items)) {
-            break;
-        }
-    }
-    return values;
+    const auto texts = basicsFrom<const char*, DBUS_TYPE_STRING>(items);
+    return std::vector<std::string>(texts.begin(), texts.end());
 }
 
 std::optional<std::vector<std::int32_t>> readInt32s(const Reply& reply) {
     DBusMessageIter iter;
-    DBusMessageIter inner;
-    if (!firstArgument(reply, iter, inner)) {
+    if (!firstArgument(reply, iter)) {
         return std::nullopt;
     }
+    if (dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_STRUCT) {
+        return basicsFrom<std::int32_t, DBUS_TYPE_INT32>(iter);
+    }
     DBusMessageIter fields;
-    DBusMessageIter* at = &iter;
-    if (dbus_message_iter_get_arg_type(&iter) == DBUS_TYPE_STRUCT) {
-        dbus_message_iter_recurse(&iter, &fields);
-        at = &fields;
-    }
-    std::vector<std::int32_t> values;
-    while (const auto value = basic<dbus_int32_t, DBUS_TYPE_INT32>(*at)) {
-        values.push_back(*value);
-        if (!dbus_message_iter_next(at)) {
-            break;
-        }
-    }
-    return values;
+    dbus_message_iter_recurse(&iter, &fields);
+    return basicsFrom<std::int32_t, DBUS_TYPE_INT32>(fields);
 }
 
 std::optional<std::vector<std::pair<std::string, std::string>>> readStringMap(const Reply& reply) {
-    DBusMessageIter iter;
-    DBusMessageIter inner;
-    if (!firstArgument(reply, iter, inner) ||
-        dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY) {
+    DBusMessageIter entries;
+    if (!firstArray(reply, entries)) {
         return std::nullopt;
     }
-    DBusMessageIter entries;
-    dbus_message_iter_recurse(&iter, &entries);
     std::vector<std::pair<std::string, std::string>> map;
     while (dbus_message_iter_get_arg_type(&entries) == DBUS_TYPE_DICT_ENTRY) {
         DBusMessageIter entry;

@@ -40,7 +40,11 @@ Display* display() {
     return opened;
 }
 
-std::optional<unsigned long> cardinal(Display* x, Window window, const char* name, Atom type) {
+// One read of a window property: `take` makes the value of what came (its type, format, item
+// count and items), or nothing; Xlib's copy is freed either way.
+template <class Take>
+auto windowProperty(Display* x, Window window, const char* name, Atom type, long length, Take take)
+    -> decltype(take(Atom{}, 0, 0UL, nullptr)) {
     const Atom property = XInternAtom(x, name, True);
     if (property == None) {
         return std::nullopt;
@@ -50,11 +54,11 @@ std::optional<unsigned long> cardinal(Display* x, Window window, const char* nam
     unsigned long count = 0;
     unsigned long after = 0;
     unsigned char* data = nullptr;
-    std::optional<unsigned long> value;
-    if (XGetWindowProperty(x, window, property, 0, 1, False, type, &actualType, &format, &count,
-                           &after, &data) == Success &&
-        data != nullptr && actualType == type && format == 32 && count == 1) {
-        value = *reinterpret_cast<unsigned long*>(data);  // Xlib hands 32-bit items as long
+    decltype(take(Atom{}, 0, 0UL, nullptr)) value;
+    if (XGetWindowProperty(x, window, property, 0, length, False, type, &actualType, &format,
+                           &count, &after, &data) == Success &&
+        data != nullptr) {
+        value = take(actualType, format, count, data);
     }
     if (data != nullptr) {
         XFree(data);
@@ -62,26 +66,27 @@ std::optional<unsigned long> cardinal(Display* x, Window window, const char* nam
     return value;
 }
 
+std::optional<unsigned long> cardinal(Display* x, Window window, const char* name, Atom type) {
+    return windowProperty(x, window, name, type, 1,
+                          [&](Atom actual, int format, unsigned long count,
+                              const unsigned char* data) -> std::optional<unsigned long> {
+                              if (actual != type || format != 32 || count != 1) {
+                                  return std::nullopt;
+                              }
+                              // Xlib hands 32-bit items as long.
+                              return *reinterpret_cast<const unsigned long*>(data);
+                          });
+}
+
 std::optional<std::string> text(Display* x, Window window, const char* name) {
-    const Atom property = XInternAtom(x, name, True);
-    if (property == None) {
-        return std::nullopt;
-    }
-    Atom actualType = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    std::optional<std::string> value;
-    if (XGetWindowProperty(x, window, property, 0, 1024, False, AnyPropertyType, &actualType,
-                           &format, &count, &after, &data) == Success &&
-        data != nullptr && format == 8 && count > 0) {
-        value.emplace(reinterpret_cast<const char*>(data), count);
-    }
-    if (data != nullptr) {
-        XFree(data);
-    }
-    return value;
+    return windowProperty(x, window, name, AnyPropertyType, 1024,
+                          [](Atom /*actual*/, int format, unsigned long count,
+                             const unsigned char* data) -> std::optional<std::string> {
+                              if (format != 8 || count == 0) {
+                                  return std::nullopt;
+                              }
+                              return std::string(reinterpret_cast<const char*>(data), count);
+                          });
 }
 
 std::optional<Pid> pidOf(Display* x, Window window) {
