@@ -6,6 +6,7 @@
 #include "frame/intake.h"
 #include "frame/reply.h"
 #include "frame/tunables.h"
+#include "heap.h"
 #include "insert/insert.h"
 #include "platform/process.h"
 #include "text/utf8.h"
@@ -27,11 +28,17 @@ void run(int argc, char** argv) {
         frame::exitLock.lock();
         frame::emit({{"ok", true}, {"version", frame::protocolVersion}});
     }
+    // The allocator's policy changes once the request is decoded: standard input is read into
+    // one block that grows in place, which glibc does best with a mapping of its own.
     if (word == "capture") {
-        capture::capture(frame::decodeRequest(capture::decodeCaptureRequest));
+        capture::CaptureRequest request = frame::decodeRequest(capture::decodeCaptureRequest);
+        heap::keepFreedMemory();
+        capture::capture(request);
     }
     if (word == "insert") {
-        insert::insert(frame::decodeRequest(insert::decodeInsertRequest));
+        insert::InsertRequest request = frame::decodeRequest(insert::decodeInsertRequest);
+        heap::keepFreedMemory();
+        insert::insert(std::move(request));
     }
     // The word is echoed, shortened; bytes that are not UTF-8 would make the reply
     // unserialisable.

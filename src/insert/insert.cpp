@@ -29,10 +29,10 @@ enum class Watched { landed, unreadable, ranOut };
 Watched awaitPaste(const ReadBack& read, ReadBackJudge& judge, std::int64_t timeoutMs) {
     Watched outcome = Watched::ranOut;
     ax::poll(timeoutMs, [&] {
-        const std::optional<std::string> value = read();
+        std::optional<std::string> value = read();
         if (!value) {
             outcome = Watched::unreadable;
-        } else if (!judge.unchanged(*value) && judge.landedIn(*value)) {
+        } else if (judge.arrived(std::move(*value))) {
             outcome = Watched::landed;
         }
         return outcome != Watched::ranOut;
@@ -121,8 +121,8 @@ void insert(InsertRequest request) {
 
     std::string verified = "unknown";
     if (watchable) {
-        if (const std::optional<std::string> value = (*aimed.read)()) {
-            verified = judge->landedIn(*value) ? "yes" : "no";
+        if (std::optional<std::string> value = (*aimed.read)()) {
+            verified = judge->landedIn(std::move(*value)) ? "yes" : "no";
         }
     }
     frame::exitLock.lock();

@@ -1,14 +1,13 @@
 // White-space collapsing and canonical normalisation through utf8proc.
 #include "text/normalize.h"
 
-#include <atomic>
-#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <optional>
 
 #include <utf8proc.h>
 
+#include "text/code_points.h"
 #include "text/decode.h"
 #include "text/graphemes.h"
 #include "text/utf8.h"
@@ -61,50 +60,13 @@ bool breaksBefore(char32_t previous, char32_t next) {
     if (previous < 0x600) {
         return !(previous == U'\r' && next == U'\n');
     }
+    // Before white space (a control or a break class Other character) only a prepended mark
+    // holds the break back.
+    if (!prepends(previous)) {
+        return true;
+    }
     return utf8proc_grapheme_break(static_cast<utf8proc_int32_t>(previous),
                                    static_cast<utf8proc_int32_t>(next));
-}
-
-// Per code point, once decided: 0 not yet, 1 left alone by NFC among others like it, 2 not.
-// Zero-initialised static storage: pages are touched only for the code points met.
-std::atomic<std::uint8_t> stability[0x110000];
-
-bool decideStable(char32_t c) {
-    // Hangul vowels and trailing consonants compose with what precedes them, by rule.
-    if ((c >= 0x1161 && c <= 0x1175) || (c >= 0x11A8 && c <= 0x11C2)) {
-        return false;
-    }
-    const utf8proc_property_t* property = utf8proc_get_property(static_cast<utf8proc_int32_t>(c));
-    // A non-starter may be reordered; the second half of a composition pair (its index carries
-    // the top bit) may compose with what precedes it.
-    constexpr utf8proc_uint16_t none = 0xFFFF;
-    constexpr utf8proc_uint16_t secondHalf = 0x8000;
-    if (property->combining_class != 0 ||
-        (property->comb_index != none && (property->comb_index & secondHalf) != 0)) {
-        return false;
-    }
-    // Its own NFC: no singleton, no excluded or non-starter decomposition.
-    std::string single;
-    appendUtf8(single, c);
-    utf8proc_uint8_t* mapped = nullptr;
-    const utf8proc_ssize_t length =
-        utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(single.data()),
-                     static_cast<utf8proc_ssize_t>(single.size()), &mapped,
-                     static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE));
-    const std::unique_ptr<utf8proc_uint8_t, decltype(&std::free)> owner(mapped, &std::free);
-    return length == static_cast<utf8proc_ssize_t>(single.size()) &&
-           single.compare(0, single.size(), reinterpret_cast<const char*>(mapped),
-                          static_cast<std::size_t>(length)) == 0;
-}
-
-bool stableUnderNfc(char32_t c) {
-    std::atomic<std::uint8_t>& known = stability[c];
-    std::uint8_t state = known.load(std::memory_order_relaxed);
-    if (state == 0) {
-        state = decideStable(c) ? 1 : 2;
-        known.store(state, std::memory_order_relaxed);
-    }
-    return state == 1;
 }
 
 }  // namespace
@@ -125,6 +87,22 @@ bool isNfc(std::string_view utf8) {
         }
         const Decoded decoded = decodeAt(utf8, pos);
         if (!decoded.valid || (decoded.scalar >= 0x300 && !stableUnderNfc(decoded.scalar))) {
+            return false;
+        }
+        pos += decoded.length;
+    }
+    return true;
+}
+
+bool isPlainNfc(std::string_view utf8) {
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[pos]);
+        if (lead < 0x80) {
+            ++pos;
+            continue;
+        }
+        const Decoded decoded = decodeAt(utf8, pos);
+        if (!decoded.valid || !stableUnderNfc(decoded.scalar) || !standsAlone(decoded.scalar)) {
             return false;
         }
         pos += decoded.length;

@@ -20,6 +20,11 @@ std::string nfc(std::string_view utf8);
 /// with it); true never errs.
 bool isNfc(std::string_view utf8);
 
+/// Whether the text is in NFC as `isNfc` decides it and each of its code points stands alone
+/// (`standsAlone`): its clusters are its code points, and stay so wherever it is put after a
+/// character that does not prepend and before one that does not extend.
+bool isPlainNfc(std::string_view utf8);
+
 /// Canonical decomposition; ill-formed bytes become U+FFFD first, NUL bytes are kept.
 std::string nfd(std::string_view utf8);
 

@@ -1,6 +1,7 @@
 // The text utilities against their invariants on arbitrary Unicode: clipping never splits a
 // grapheme cluster, never grows and keeps as much as fits; UTF-16 measures agree with a plain
-// count; `landed` agrees with a slow reference that normalises, collapses and searches.
+// count; `landed` agrees with a slow reference that normalises, collapses and searches, also on
+// values that hold the pasted text as it was written.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -125,6 +126,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (insert::landed(pasted, value) != slowLanded(pasted, value)) {
         fuzzcheck::finding("landed disagrees with the slow reference");
+    }
+    // The pasted text as a field holds it after the paste, inside what was there: where the
+    // quick answer is taken, it must agree too, and tell the value's NFC as the check does.
+    std::size_t middle = value.size() / 2;
+    while (middle > 0 && (static_cast<unsigned char>(value[middle]) & 0xC0) == 0x80) {
+        --middle;
+    }
+    const std::string around = std::string(value.substr(0, middle)) + std::string(pasted) +
+                               std::string(value.substr(middle));
+    if (insert::landed(pasted, around) != slowLanded(pasted, around)) {
+        fuzzcheck::finding("landed disagrees with the slow reference on a pasted value");
+    }
+    const auto quick = insert::PasteCheck(pasted).quickLandedIn(around);
+    if (quick && quick->valueIsNfc != text::isNfc(around)) {
+        fuzzcheck::finding("the quick answer tells the value's NFC wrongly");
     }
     return 0;
 }

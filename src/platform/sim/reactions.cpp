@@ -53,13 +53,13 @@ void paste(Live& live, Pid pid) {
     if (!node.isSettable("AXValue")) {
         return;
     }
-    const auto pasted = boardString(live, plainTextType, By::app);
+    auto pasted = boardString(live, plainTextType, By::app);
     if (!pasted) {
         return;
     }
-    const std::string text = applyTransform(app->paste->transform, *pasted);
+    std::string text = applyTransform(app->paste->transform, std::move(*pasted));
     const std::string* stored = node.string("AXValue");
-    const std::string value = stored ? *stored : std::string();
+    const std::string_view value = stored ? std::string_view(*stored) : std::string_view();
     const std::int64_t length = text::utf16Length(value);
     Range range{length, 0};
     if (const SimValue* selection = node.find("AXSelectedTextRange")) {
@@ -69,11 +69,18 @@ void paste(Live& live, Pid pid) {
     }
     const std::size_t begin = text::byteOffset(value, range.location);
     const std::size_t end = text::byteOffset(value, range.location + range.length);
-    std::string result = value.substr(0, begin);
-    result += text;
-    result += value.substr(end);
+    const std::int64_t caret = range.location + text::utf16Length(text);
+    // Built in one piece, or not at all where the text replaces everything: pasted texts may be
+    // many megabytes.
+    std::string result;
+    if (begin == 0 && end == value.size()) {
+        result = std::move(text);
+    } else {
+        result.reserve(begin + text.size() + (value.size() - end));
+        result.append(value.substr(0, begin)).append(text).append(value.substr(end));
+    }
     node.store("AXValue", SimValue{std::move(result)});
-    node.store("AXSelectedTextRange", SimValue{Range{range.location + text::utf16Length(text), 0}});
+    node.store("AXSelectedTextRange", SimValue{Range{caret, 0}});
 }
 
 void bringToFront(Desktop& desktop, std::optional<Pid> pid) {

@@ -89,7 +89,7 @@ std::string upper(std::string_view text) {
 
 }  // namespace
 
-std::string applyTransform(Transform transform, std::string_view text) {
+std::string applyTransform(Transform transform, std::string text) {
     switch (transform) {
         case Transform::newlinesToSpaces:
             return newlinesToSpaces(text);
@@ -102,7 +102,7 @@ std::string applyTransform(Transform transform, std::string_view text) {
         case Transform::none:
             break;
     }
-    return std::string(text);
+    return text;
 }
 
 }  // namespace platform::sim

@@ -8,7 +8,8 @@
 
 namespace platform::sim {
 
-/// The text as a field with this transform stores it; the text must be valid UTF-8.
-std::string applyTransform(Transform transform, std::string_view text);
+/// The text as a field with this transform stores it; the text must be valid UTF-8. Taken by
+/// value: without a transform it is handed on as it is.
+std::string applyTransform(Transform transform, std::string text);
 
 }  // namespace platform::sim

@@ -3,7 +3,13 @@
 // value it has seen before as it did then.
 #include "insert/landed.h"
 
+#include <cstdint>
+#include <iterator>
+#include <string>
+
 #include <gtest/gtest.h>
+
+#include "text/normalize.h"
 
 namespace {
 
@@ -46,3 +52,92 @@ TEST(InsertLanded, TheJudgeTellsAnUnchangedValueCanonicallyAndRemembersItsAnswer
 }
 
 }  // namespace
+
+namespace {
+
+// The rule as it is written: both texts collapsed, then composed, then searched.
+bool byDefinition(const std::string& text, const std::string& value) {
+    const std::string needle = text::nfc(text::collapseWhiteSpace(text));
+    return needle.empty() ||
+           text::nfc(text::collapseWhiteSpace(value)).find(needle) != std::string::npos;
+}
+
+// Characters that change clusters or composition at an edge, and plain ones around them.
+const char* const pieces[] = {
+    "a",      "e",      "x",          " ",          "\t",         "\r",     "\n",
+    "\u00A0", "\u3000", "\u2026",     "\u00E9",     "\u0301",     "\u0327", "\u0600",
+    "\u200D", "\u200C", "\U0001F469", "\U0001F3FD", "\U0001F1E6", "\u1100", "\u1161",
+    "\u11A8", "\uAC00", "\u0915",     "\u094D",     "\u0903",     "\u212B", "\u0B47",
+    "\u0B3E", "\u00A9", "\u4E00",     "\u05D0",     "\u0627",
+};
+
+std::string randomText(std::uint32_t& state, int most) {
+    const auto next = [&] {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    std::string out;
+    const int count = static_cast<int>(next() % static_cast<std::uint32_t>(most + 1));
+    for (int i = 0; i < count; ++i) {
+        out += pieces[next() % std::size(pieces)];
+    }
+    return out;
+}
+
+}  // namespace
+
+// The quick answer finds the text byte for byte in the value and must never say landed where the
+// rule says not, whatever stands around it: prepended marks before it, marks, joiners and
+// Hangul jamo after it, and white space at its edges. Where it answers, it also tells whether
+// the value is in NFC, exactly as the full check would.
+TEST(InsertLanded, TheQuickAnswerAgreesWithTheRuleWhateverSurroundsTheText) {
+    std::uint32_t state = 20261209;
+    int quick = 0;
+    for (int i = 0; i < 200000; ++i) {
+        const std::string text = randomText(state, 5);
+        const std::string before = randomText(state, 3);
+        const std::string after = randomText(state, 3);
+        const insert::PasteCheck check(text);
+        for (const std::string& middle : {text, text::collapseWhiteSpace(text)}) {
+            const std::string value = before + middle + after;
+            const bool expected = byDefinition(text, value);
+            ASSERT_EQ(check.landedIn(value), expected) << text << " in " << value;
+            ASSERT_EQ(insert::landed(text, value), expected) << text << " in " << value;
+            if (const auto answer = check.quickLandedIn(value)) {
+                ++quick;
+                ASSERT_TRUE(expected) << text << " in " << value;
+                ASSERT_EQ(answer->valueIsNfc, text::isNfc(value)) << value;
+            }
+        }
+    }
+    // The cases are not all left to the full check.
+    EXPECT_GT(quick, 10000);
+}
+
+TEST(InsertLanded, TheQuickAnswerStepsAsideAtTheEdgesThatCouldChangeTheText) {
+    const insert::PasteCheck check("cafe");
+    EXPECT_TRUE(check.quickLandedIn("un cafe noir"));
+    EXPECT_TRUE(check.quickLandedIn("cafe"));
+    EXPECT_TRUE(check.quickLandedIn("cafe\u00A0!"));
+    // A mark after the text composes with its last letter: no longer "cafe".
+    EXPECT_FALSE(check.quickLandedIn("cafe\u0301"));
+    EXPECT_FALSE(insert::landed("cafe", "cafe\u0301"));
+    // A prepended mark before it takes its first letter into its cluster.
+    EXPECT_FALSE(check.quickLandedIn("\u0600cafe"));
+    // A joiner after it extends the last cluster.
+    EXPECT_FALSE(check.quickLandedIn("cafe\u200D"));
+    // Hangul: a vowel after a leading consonant composes with it.
+    EXPECT_FALSE(insert::PasteCheck("\u1100").quickLandedIn("\u1100\u1161"));
+    EXPECT_FALSE(insert::landed("\u1100", "\u1100\u1161"));
+    // Texts that are not plain (a mark of their own, or not in NFC) always take the full check.
+    EXPECT_FALSE(insert::PasteCheck("cafe\u0301").quickLandedIn("cafe\u0301"));
+    EXPECT_FALSE(insert::PasteCheck("\u212B").quickLandedIn("\u212B"));
+    // A value that repeats the text's beginning many times over is still searched whole.
+    std::string value;
+    for (int i = 0; i < 2000; ++i) {
+        value += "ab ab ab ab ab ab ab ab x";
+    }
+    const insert::PasteCheck repeated(value.substr(0, value.size() - 1) + "y");
+    EXPECT_FALSE(repeated.quickLandedIn(value));
+    EXPECT_TRUE(repeated.quickLandedIn(value.substr(0, value.size() - 1) + "y z"));
+}

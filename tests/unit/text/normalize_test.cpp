@@ -23,6 +23,11 @@ TEST(TextNormalize, CollapseWhiteSpace) {
         {"a\u200Bb", "a\u200Bb"},  // not White_Space
         {"a\0 b"s, "a\0 b"s},
         {"x\xC0 y", "x\xC0 y"},  // bytes other than white space are kept
+        // A prepended mark takes the space after it into its cluster, but not a control.
+        {"a\u0600  b", "a\u0600  b"},
+        {"a\u0600 b", "a\u0600 b"},
+        {"\u0600\tb", "\u0600 b"},
+        {"\u0600\t\tb", "\u0600 b"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(text::collapseWhiteSpace(c.in), c.out) << c.in;

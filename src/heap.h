@@ -1,0 +1,11 @@
+// How the process's allocator treats large blocks: the helper lives for one command and moves
+// texts of many megabytes from one buffer to the next.
+#pragma once
+
+namespace heap {
+
+// Called first thing. Where the C library allows it, freed memory stays with the process for
+// the next block, so that copying a large text does not pay for fresh pages every time.
+void keepFreedMemory();
+
+}  // namespace heap
