@@ -10,7 +10,9 @@
 
 namespace platform {
 
-using Bytes = std::vector<std::uint8_t>;
+// An item's data for one type, any bytes. A string, so that a text becomes an item's data, and
+// the data a text, without a copy.
+using Bytes = std::string;
 
 // NSPasteboardTypeString.
 inline constexpr const char* plainTextType = "public.utf8-plain-text";

@@ -78,8 +78,10 @@ std::optional<Bytes> dataForType(const PasteboardItem& item, const std::string& 
         if (data == nil) {
             return std::nullopt;
         }
-        const auto* bytes = static_cast<const std::uint8_t*>(data.bytes);
-        return Bytes(bytes, bytes + data.length);
+        if (data.length == 0) {
+            return Bytes();
+        }
+        return Bytes(static_cast<const char*>(data.bytes), data.length);
     }
 }
 

@@ -31,9 +31,12 @@ int sextet(char c) {
 std::string encodeBase64(const Bytes& bytes) {
     std::string out;
     out.reserve((bytes.size() + 2) / 3 * 4);
+    const auto byte = [&](std::size_t at) {
+        return static_cast<unsigned>(static_cast<unsigned char>(bytes[at]));
+    };
     std::size_t i = 0;
     for (; i + 3 <= bytes.size(); i += 3) {
-        const unsigned v = (bytes[i] << 16) | (bytes[i + 1] << 8) | bytes[i + 2];
+        const unsigned v = (byte(i) << 16) | (byte(i + 1) << 8) | byte(i + 2);
         out.push_back(alphabet[(v >> 18) & 63]);
         out.push_back(alphabet[(v >> 12) & 63]);
         out.push_back(alphabet[(v >> 6) & 63]);
@@ -41,7 +44,7 @@ std::string encodeBase64(const Bytes& bytes) {
     }
     const std::size_t rest = bytes.size() - i;
     if (rest > 0) {
-        const unsigned v = (bytes[i] << 16) | (rest == 2 ? bytes[i + 1] << 8 : 0);
+        const unsigned v = (byte(i) << 16) | (rest == 2 ? byte(i + 1) << 8 : 0);
         out.push_back(alphabet[(v >> 18) & 63]);
         out.push_back(alphabet[(v >> 12) & 63]);
         out.push_back(rest == 2 ? alphabet[(v >> 6) & 63] : '=');
@@ -72,7 +75,7 @@ std::optional<Bytes> decodeBase64(std::string_view text) {
         bits += 6;
         if (bits >= 8) {
             bits -= 8;
-            out.push_back(static_cast<std::uint8_t>((buffer >> bits) & 0xFF));
+            out.push_back(static_cast<char>((buffer >> bits) & 0xFF));
         }
     }
     return out;

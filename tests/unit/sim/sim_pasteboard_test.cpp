@@ -35,7 +35,7 @@ TEST_F(SimPasteboard, ItemsListTypesInOrderAndYieldTheirData) {
     EXPECT_EQ(
         platform::types((*items)[0]),
         (std::vector<std::string>{platform::plainTextType, "public.png", "com.example.lazy"}));
-    EXPECT_EQ(platform::dataForType((*items)[0], "public.png"), Bytes{0xFF});
+    EXPECT_EQ(platform::dataForType((*items)[0], "public.png"), Bytes("\xFF"));
     EXPECT_FALSE(platform::dataForType((*items)[0], "com.example.lazy").has_value());
     EXPECT_FALSE(platform::dataForType((*items)[0], "public.tiff").has_value());
     EXPECT_EQ(platform::stringForType(board, platform::plainTextType), "first");
@@ -84,7 +84,7 @@ TEST_F(SimPasteboard, RestoringWritesNewItemsInOrder) {
 TEST_F(SimPasteboard, TextIsMadeValidUtf8) {
     platform::clearContents(board);
     const auto item = platform::newPasteboardItem();
-    platform::setData(item, Bytes{'o', 'k', 0xFF}, platform::plainTextType);
+    platform::setData(item, Bytes("ok\xFF"), platform::plainTextType);
     platform::writeObjects(board, {item});
     EXPECT_EQ(platform::stringForType(board, platform::plainTextType), "ok\xEF\xBF\xBD");
 }

@@ -101,7 +101,7 @@ TEST_F(SimPersist, ChangedStateSurvivesASaveAndReload) {
     const auto board = platform::generalPasteboard();
     platform::clearContents(board);
     const auto item = platform::newPasteboardItem();
-    platform::setData(item, {0x89, 'P', 'N', 'G'}, "public.png");
+    platform::setData(item, "\x89PNG", "public.png");
     platform::setData(item, {'h', 'i'}, platform::plainTextType);
     platform::writeObjects(board, {item});
     platform::activateWithOptions(*platform::runningApplicationWithProcessIdentifier(2), 0);
