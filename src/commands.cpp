@@ -6,7 +6,7 @@
 #include "frame/intake.h"
 #include "frame/reply.h"
 #include "frame/tunables.h"
-#include "heap.h"
+#include "heap/heap.h"
 #include "insert/insert.h"
 #include "platform/process.h"
 #include "text/utf8.h"

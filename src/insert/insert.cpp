@@ -10,6 +10,7 @@
 #include "frame/reply.h"
 #include "frame/tunables.h"
 #include "frame/watchdog.h"
+#include "heap/heap.h"
 #include "insert/landed.h"
 #include "insert/targeting.h"
 #include "platform/accessibility.h"
@@ -79,6 +80,10 @@ void insert(InsertRequest request) {
     if (watchable) {
         judge.emplace(aimed.paste, *before);
     }
+    // Once the pasteboard is borrowed the text is copied on its way into the field, and the
+    // value read back holds it: the pages for three copies are made ready now, before the user's
+    // items are away, not while they are.
+    heap::prepare(3 * aimed.paste.size());
     clipboard::PasteboardSnapshot snapshot = clipboard::takeSnapshot(pasteboard);
 
     // The write and the parking are one unit for the watchdog: it sees the pasteboard untouched
