@@ -23,6 +23,9 @@ void prepare(std::size_t bytes) {
     if (bytes < 1024 * 1024) {
         return;
     }
+    // Beyond this the copies may fault in their own pages: the helper must not grow by gigabytes
+    // on the chance that a huge text is copied.
+    bytes = std::min<std::size_t>(bytes, 256 * 1024 * 1024);
     // In blocks below the mapping threshold, one write per page; the blocks go back to the heap,
     // which keeps them.
     constexpr std::size_t most = 16 * 1024 * 1024;
