@@ -7,29 +7,16 @@
 #include "text/code_points.h"
 #include "text/decode.h"
 #include "text/normalize.h"
-#include "text/white_space.h"
 
 namespace insert {
 
 namespace {
 
-// The scalar that ends at `pos`, as decoding from the front meets it (U+FFFD for ill-formed
-// bytes); `pos` > 0 and on a code point boundary.
-char32_t scalarBefore(std::string_view utf8, std::size_t pos) {
-    std::size_t start = pos - 1;
-    while (start > 0 && pos - start < 4 &&
-           (static_cast<unsigned char>(utf8[start]) & 0xC0) == 0x80) {
-        --start;
-    }
-    const text::Decoded decoded = text::decodeAt(utf8, start);
-    return decoded.valid && start + decoded.length == pos ? decoded.scalar
-                                                          : text::replacementCharacter;
-}
-
 // Where `needle` first occurs in `haystack`. Candidates found by the needle's first bytes are
-// compared in blocks, which for the usual large paste (found at once) costs one comparison;
-// when texts that repeat themselves make the candidates cost more than a pass over the value,
-// the linear search takes over (its preparation alone takes a while for a long needle).
+// compared 64 KB at a time, which for the usual large paste (found at once) is one pass over
+// the needle; when texts that repeat themselves make the candidates cost more than a pass over
+// the value, the linear search takes over (its preparation alone takes a while for a long
+// needle).
 std::optional<std::size_t> find(std::string_view haystack, std::string_view needle) {
     if (needle.empty() || needle.size() > haystack.size()) {
         return needle.empty() ? std::optional<std::size_t>(0) : std::nullopt;
@@ -110,19 +97,14 @@ std::optional<PasteCheck::Quick> PasteCheck::quickLandedIn(std::string_view valu
     // The needle starts with a lead byte, so it starts a code point wherever it is found.
     const std::size_t at = *found;
     const std::size_t end = at + needle.size();
-    // Its code points stand alone, so its clusters are its own unless a prepended mark pulls the
-    // first one back or a following mark extends the last one. Its first character composes
-    // with nothing before it; the one after it must not compose back into it either, unless it
-    // is white space, which collapsing turns into a space or drops.
-    if (at > 0 && text::prepends(scalarBefore(value, at))) {
+    // Its code points stand alone, so in the value its white space begins clusters as it did in
+    // the text, and its clusters can only be joined at the edges: by a prepended mark before it
+    // or a mark after it, which leaves their bytes to collapsing as they are, since neither
+    // cluster begins with white space. Its first character composes with nothing before it; the
+    // one after it must not compose back into it either (white space never does, and ill-formed
+    // bytes are U+FFFD to NFC).
+    if (end < value.size() && !text::stableUnderNfc(text::decodeAt(value, end).scalar)) {
         return std::nullopt;
-    }
-    if (end < value.size()) {
-        const text::Decoded next = text::decodeAt(value, end);
-        if (!next.valid || text::extendsBackwards(next.scalar) ||
-            (!text::isWhiteSpace(next.scalar) && !text::stableUnderNfc(next.scalar))) {
-            return std::nullopt;
-        }
     }
     // Whether a text is in NFC is decided code point by code point, and the needle's all pass.
     return Quick{text::isNfc(value.substr(0, at)) && text::isNfc(value.substr(end))};

@@ -20,9 +20,9 @@ class PasteCheck {
     bool landedIn(std::string_view value, bool valueIsNfc = false) const;
 
     // Landed for certain, seen without collapsing or normalising the value: the normalised text
-    // stands in it byte for byte, between characters that can change neither its clusters nor
-    // its composition. Absent when only `landedIn` can tell. It says whether the value is in
-    // NFC (as text::isNfc would), worked out from what lies around the text.
+    // stands in it byte for byte, and what follows it cannot compose with it. Absent when only
+    // `landedIn` can tell. It says whether the value is in NFC (as text::isNfc would), worked out
+    // from what lies around the text.
     struct Quick {
         bool valueIsNfc = false;
     };

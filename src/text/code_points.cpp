@@ -20,7 +20,6 @@ enum Trait : std::uint8_t {
     nfcStable = 0x01,
     alone = 0x02,
     prepend = 0x04,
-    extendsBefore = 0x08,
 };
 
 bool ownNfc(char32_t c) {
@@ -37,17 +36,28 @@ bool ownNfc(char32_t c) {
                           static_cast<std::size_t>(length)) == 0;
 }
 
+// Whether the code point is the second half of a primary composition, so that it may compose
+// with what precedes it. utf8proc 2.9 has a field of its own for that; before, the top bit of
+// the composition index carried it.
+template <class Property>
+bool secondHalf(const Property& property) {
+    if constexpr (requires { property.comb_issecond; }) {
+        return property.comb_issecond != 0;
+    } else {
+        constexpr utf8proc_uint16_t none = 0xFFFF;
+        constexpr utf8proc_uint16_t secondBit = 0x8000;
+        return property.comb_index != none && (property.comb_index & secondBit) != 0;
+    }
+}
+
 bool stableFrom(char32_t c, const utf8proc_property_t& property) {
     // Hangul vowels and trailing consonants compose with what precedes them, by rule.
     if ((c >= 0x1161 && c <= 0x1175) || (c >= 0x11A8 && c <= 0x11C2)) {
         return false;
     }
-    // A non-starter may be reordered; the second half of a composition pair (its index carries
-    // the top bit) may compose with what precedes it.
-    constexpr utf8proc_uint16_t none = 0xFFFF;
-    constexpr utf8proc_uint16_t secondHalf = 0x8000;
-    if (property.combining_class != 0 ||
-        (property.comb_index != none && (property.comb_index & secondHalf) != 0)) {
+    // A non-starter may be reordered; the second half of a composition pair may compose with
+    // what precedes it.
+    if (property.combining_class != 0 || secondHalf(property)) {
         return false;
     }
     // Its own NFC: no singleton, no excluded or non-starter decomposition.
@@ -78,12 +88,6 @@ std::uint8_t decide(char32_t c) {
             break;
         case UTF8PROC_BOUNDCLASS_PREPEND:
             traits |= prepend;
-            break;
-        case UTF8PROC_BOUNDCLASS_EXTEND:
-        case UTF8PROC_BOUNDCLASS_ZWJ:
-        case UTF8PROC_BOUNDCLASS_SPACINGMARK:
-        case UTF8PROC_BOUNDCLASS_E_MODIFIER:
-            traits |= extendsBefore;
             break;
         default:
             break;
@@ -123,10 +127,6 @@ bool standsAlone(char32_t c) {
 
 bool prepends(char32_t c) {
     return (traitsOf(c) & prepend) != 0;
-}
-
-bool extendsBackwards(char32_t c) {
-    return (traitsOf(c) & extendsBefore) != 0;
 }
 
 }  // namespace text

@@ -13,10 +13,8 @@ bool stableUnderNfc(char32_t c);
 /// Between two of them (CR LF aside) a cluster boundary always falls.
 bool standsAlone(char32_t c);
 
-/// A prepended concatenation mark (break class Prepend): it joins what follows it.
+/// A character of break class Prepend (concatenation marks and a few others): it joins what
+/// follows it, unless that is a control.
 bool prepends(char32_t c);
-
-/// A character that joins the cluster before it whatever that is (Extend, ZWJ, SpacingMark).
-bool extendsBackwards(char32_t c);
 
 }  // namespace text

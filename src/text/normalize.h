@@ -21,8 +21,8 @@ std::string nfc(std::string_view utf8);
 bool isNfc(std::string_view utf8);
 
 /// Whether the text is in NFC as `isNfc` decides it and each of its code points stands alone
-/// (`standsAlone`): its clusters are its code points, and stay so wherever it is put after a
-/// character that does not prepend and before one that does not extend.
+/// (`standsAlone`): its clusters are its code points (CR LF aside), wherever it stands, except
+/// that its first may be joined by a prepended mark before it and its last by a mark after it.
 bool isPlainNfc(std::string_view utf8);
 
 /// Canonical decomposition; ill-formed bytes become U+FFFD first, NUL bytes are kept.

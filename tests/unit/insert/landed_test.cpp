@@ -62,13 +62,14 @@ bool byDefinition(const std::string& text, const std::string& value) {
            text::nfc(text::collapseWhiteSpace(value)).find(needle) != std::string::npos;
 }
 
-// Characters that change clusters or composition at an edge, and plain ones around them.
+// Characters that change clusters or composition at an edge, plain ones around them, and bytes
+// that are no UTF-8.
 const char* const pieces[] = {
-    "a",      "e",      "x",          " ",          "\t",         "\r",     "\n",
-    "\u00A0", "\u3000", "\u2026",     "\u00E9",     "\u0301",     "\u0327", "\u0600",
-    "\u200D", "\u200C", "\U0001F469", "\U0001F3FD", "\U0001F1E6", "\u1100", "\u1161",
-    "\u11A8", "\uAC00", "\u0915",     "\u094D",     "\u0903",     "\u212B", "\u0B47",
-    "\u0B3E", "\u00A9", "\u4E00",     "\u05D0",     "\u0627",
+    "a",      "e",      "x",          " ",          "\t",         "\r",       "\n",
+    "\u00A0", "\u3000", "\u2026",     "\u00E9",     "\u0301",     "\u0327",   "\u0600",
+    "\u200D", "\u200C", "\U0001F469", "\U0001F3FD", "\U0001F1E6", "\u1100",   "\u1161",
+    "\u11A8", "\uAC00", "\u0915",     "\u094D",     "\u0903",     "\u212B",   "\u0B47",
+    "\u0B3E", "\u00A9", "\u4E00",     "\u05D0",     "\u0627",     "\xE2\x80", "\xFF",
 };
 
 std::string randomText(std::uint32_t& state, int most) {
@@ -88,8 +89,8 @@ std::string randomText(std::uint32_t& state, int most) {
 
 // The quick answer finds the text byte for byte in the value and must never say landed where the
 // rule says not, whatever stands around it: prepended marks before it, marks, joiners and
-// Hangul jamo after it, and white space at its edges. Where it answers, it also tells whether
-// the value is in NFC, exactly as the full check would.
+// Hangul jamo after it, white space at its edges, and ill-formed bytes. Where it answers, it also
+// tells whether the value is in NFC, exactly as the full check would.
 TEST(InsertLanded, TheQuickAnswerAgreesWithTheRuleWhateverSurroundsTheText) {
     std::uint32_t state = 20261209;
     int quick = 0;
@@ -122,10 +123,15 @@ TEST(InsertLanded, TheQuickAnswerStepsAsideAtTheEdgesThatCouldChangeTheText) {
     // A mark after the text composes with its last letter: no longer "cafe".
     EXPECT_FALSE(check.quickLandedIn("cafe\u0301"));
     EXPECT_FALSE(insert::landed("cafe", "cafe\u0301"));
-    // A prepended mark before it takes its first letter into its cluster.
-    EXPECT_FALSE(check.quickLandedIn("\u0600cafe"));
-    // A joiner after it extends the last cluster.
-    EXPECT_FALSE(check.quickLandedIn("cafe\u200D"));
+    // A prepended mark before it and a joiner after it join its clusters but change no byte of
+    // it, to collapsing or to NFC.
+    EXPECT_TRUE(check.quickLandedIn("\u0600cafe"));
+    EXPECT_TRUE(insert::landed("cafe", "\u0600cafe"));
+    EXPECT_TRUE(check.quickLandedIn("cafe\u200D"));
+    EXPECT_TRUE(insert::landed("cafe", "cafe\u200D"));
+    // White space after it, with a mark on it: the mark goes with the space.
+    EXPECT_TRUE(check.quickLandedIn("cafe \u0301x"));
+    EXPECT_TRUE(insert::landed("cafe", "cafe \u0301x"));
     // Hangul: a vowel after a leading consonant composes with it.
     EXPECT_FALSE(insert::PasteCheck("\u1100").quickLandedIn("\u1100\u1161"));
     EXPECT_FALSE(insert::landed("\u1100", "\u1100\u1161"));
