@@ -6,8 +6,9 @@
 
 namespace heap {
 
-// Called first thing. Where the C library allows it, freed memory stays with the process for
-// the next block, so that copying a large text does not pay for fresh pages every time.
+// Called once the request is decoded. Where the C library allows it, freed memory stays with
+// the process for the next block, so that copying a large text does not pay for fresh pages
+// every time.
 void keepFreedMemory();
 
 // Where freed memory is kept: faults in the pages for `bytes` of blocks to come, so that the

@@ -17,9 +17,10 @@ namespace {
 // the needle; when texts that repeat themselves make the candidates cost more than a pass over
 // the value, the linear search takes over (its preparation alone takes a while for a long
 // needle).
+// The needle is not empty.
 std::optional<std::size_t> find(std::string_view haystack, std::string_view needle) {
-    if (needle.empty() || needle.size() > haystack.size()) {
-        return needle.empty() ? std::optional<std::size_t>(0) : std::nullopt;
+    if (needle.size() > haystack.size()) {
+        return std::nullopt;
     }
     const std::string_view key = needle.substr(0, 16);
     std::size_t budget = haystack.size();
@@ -73,10 +74,11 @@ PasteCheck::PasteCheck(std::string_view pasted) : plain(text::isPlainNfc(pasted)
 }
 
 bool PasteCheck::landedIn(std::string_view value, bool valueIsNfc) const {
+    return quickLandedIn(value) || landedByRule(value, valueIsNfc);
+}
+
+bool PasteCheck::landedByRule(std::string_view value, bool valueIsNfc) const {
     if (needle.empty()) {
-        return true;
-    }
-    if (quickLandedIn(value)) {
         return true;
     }
     const std::string collapsed = text::collapseWhiteSpace(value);
@@ -150,7 +152,8 @@ bool ReadBackJudge::lastUnchangedFromBefore() {
 
 bool ReadBackJudge::lastHoldsPaste() {
     if (!lastLanded) {
-        lastLanded = paste.landedIn(*lastValue, lastIsNfc());
+        // The quick answer was asked when the value was remembered.
+        lastLanded = paste.landedByRule(*lastValue, lastIsNfc());
     }
     return *lastLanded;
 }

@@ -18,6 +18,8 @@ class PasteCheck {
     explicit PasteCheck(std::string_view pasted);
     // `valueIsNfc`: the caller knows the value is in NFC, and so is what collapsing makes of it.
     bool landedIn(std::string_view value, bool valueIsNfc = false) const;
+    // The rule worked through, without the quick answer: for a value it was already asked of.
+    bool landedByRule(std::string_view value, bool valueIsNfc = false) const;
 
     // Landed for certain, seen without collapsing or normalising the value: the normalised text
     // stands in it byte for byte, and what follows it cannot compose with it. Absent when only

@@ -1,8 +1,7 @@
 // The connection to the accessibility bus, opened on first use and kept for the process: its
 // address comes from AT_SPI_BUS_ADDRESS, else from org.a11y.Bus on the session bus, else from
-// the X root window. Calls and
-// reply reading over libdbus; with LARKSPIN_ATSPI_TRACE set, every call is appended to that file
-// (the tests use it to prove what was never asked).
+// the X root window. Calls and reply reading over libdbus; with LARKSPIN_ATSPI_TRACE set, every
+// call is appended to that file (the tests use it to prove what was never asked).
 #include "bus.h"
 
 #include <cstdio>
@@ -29,6 +28,32 @@ Connection& connection() {
     return *instance;
 }
 
+// A method without arguments whose reply is one string, waited for no longer than the look-up
+// time-out; absent when it fails.
+std::optional<std::string> askString(DBusConnection* connection, const char* destination,
+                                     const char* path, const char* interface, const char* method) {
+    DBusMessage* message = dbus_message_new_method_call(destination, path, interface, method);
+    if (message == nullptr) {
+        return std::nullopt;
+    }
+    DBusError error;
+    dbus_error_init(&error);
+    DBusMessage* reply =
+        dbus_connection_send_with_reply_and_block(connection, message, lookupTimeoutMs, &error);
+    dbus_message_unref(message);
+    std::optional<std::string> answer;
+    const char* text = nullptr;
+    if (reply != nullptr &&
+        dbus_message_get_args(reply, &error, DBUS_TYPE_STRING, &text, DBUS_TYPE_INVALID)) {
+        answer = text;
+    }
+    if (reply != nullptr) {
+        dbus_message_unref(reply);
+    }
+    dbus_error_free(&error);
+    return answer;
+}
+
 // A private connection to the bus at the address, registered with a Hello that waits no
 // longer than the look-up time-out (dbus_bus_register would wait libdbus's default 25 s).
 DBusConnection* openBus(const std::string& address) {
@@ -40,24 +65,9 @@ DBusConnection* openBus(const std::string& address) {
         return nullptr;
     }
     dbus_connection_set_exit_on_disconnect(opened, FALSE);
-    DBusMessage* hello = dbus_message_new_method_call(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS,
-                                                      DBUS_INTERFACE_DBUS, "Hello");
-    DBusMessage* reply = nullptr;
-    if (hello != nullptr) {
-        reply = dbus_connection_send_with_reply_and_block(opened, hello, lookupTimeoutMs, &error);
-        dbus_message_unref(hello);
-        dbus_error_free(&error);
-    }
-    const char* name = nullptr;
-    const bool registered =
-        reply != nullptr &&
-        dbus_message_get_args(reply, &error, DBUS_TYPE_STRING, &name, DBUS_TYPE_INVALID) &&
-        dbus_bus_set_unique_name(opened, name);
-    dbus_error_free(&error);
-    if (reply != nullptr) {
-        dbus_message_unref(reply);
-    }
-    if (!registered) {
+    const std::optional<std::string> name =
+        askString(opened, DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS, "Hello");
+    if (!name || !dbus_bus_set_unique_name(opened, name->c_str())) {
         dbus_connection_close(opened);
         dbus_connection_unref(opened);
         return nullptr;
@@ -76,25 +86,9 @@ std::string addressFromSession() {
     if (connection == nullptr) {
         return {};
     }
-    std::string address;
-    DBusMessage* message =
-        dbus_message_new_method_call("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress");
-    if (message != nullptr) {
-        DBusError error;
-        dbus_error_init(&error);
-        DBusMessage* reply =
-            dbus_connection_send_with_reply_and_block(connection, message, lookupTimeoutMs, &error);
-        dbus_message_unref(message);
-        const char* text = nullptr;
-        if (reply != nullptr &&
-            dbus_message_get_args(reply, &error, DBUS_TYPE_STRING, &text, DBUS_TYPE_INVALID)) {
-            address = text;
-        }
-        if (reply != nullptr) {
-            dbus_message_unref(reply);
-        }
-        dbus_error_free(&error);
-    }
+    const std::string address =
+        askString(connection, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress")
+            .value_or("");
     dbus_connection_close(connection);
     dbus_connection_unref(connection);
     return address;
