@@ -17,8 +17,9 @@ std::optional<std::string> Focus::selectedText() const {
 
 std::optional<Focus> focusOf(platform::Pid pid) {
     const Element app = applicationElement(pid);
-    // Asked once and dropped: some applications only build their accessibility tree once
-    // somebody has talked to them.
+    // Some applications only build their accessibility tree once asked to, others once somebody
+    // has talked to them: the request, and a question whose answer is dropped.
+    requestTree(app);
     [[maybe_unused]] const auto ignored = attribute(app, "AXRole");
     std::optional<Element> focused;
     poll(frame::focusTimeoutMs, [&] {

@@ -87,13 +87,24 @@ Element applicationElement(Pid pid) {
     return withTimeout(platform::createApplication(pid));
 }
 
-std::optional<Pid> focusedPid() {
+std::optional<Pid> focusedApplicationPid() {
     const Element systemWide = withTimeout(platform::createSystemWide());
     if (const auto app = axElement(attribute(systemWide, "AXFocusedApplication"))) {
         const platform::PidRead read = platform::getPid(*app);
         if (read.error == AXError::success) {
             return read.pid;
         }
+    }
+    return std::nullopt;
+}
+
+void requestTree(const Element& application) {
+    platform::setAttributeValue(application, "AXManualAccessibility", Value{true});
+}
+
+std::optional<Pid> focusedPid() {
+    if (const auto pid = focusedApplicationPid()) {
+        return pid;
     }
     if (const auto front = platform::frontmostApplication()) {
         return platform::processIdentifier(*front);

@@ -58,6 +58,16 @@ Element applicationElement(Pid pid);
 // The application with keyboard focus, from the system-wide element, else the workspace.
 std::optional<Pid> focusedPid();
 
+// The application with keyboard focus as the system-wide element reports it, and nothing else:
+// the workspace's answer is not refreshed while this program's run loop stands still, so a wait
+// for a change cannot ask it.
+std::optional<Pid> focusedApplicationPid();
+
+// Asks an application that builds its accessibility tree only on request (Electron, Chromium)
+// to build it: AXManualAccessibility set on its application element. Applications that do not
+// know the attribute refuse it, which changes nothing.
+void requestTree(const Element& application);
+
 // Settable value, settable selection, or any editable ancestor.
 bool isEditable(const Element& element);
 

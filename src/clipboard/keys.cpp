@@ -3,6 +3,8 @@
 
 #include <optional>
 
+#include "ax/poll.h"
+#include "frame/tunables.h"
 #include "platform/events.h"
 #include "platform/input_sources.h"
 #include "text/utf8.h"
@@ -67,6 +69,23 @@ void postCommand(std::uint16_t keyCode) {
     const auto source = platform::createEventSource(platform::eventSourceStatePrivate);
     post(source, keyCode, true);
     post(source, keyCode, false);
+}
+
+KeyPath keyPath() {
+    if (!platform::preflightPostEventAccess()) {
+        return KeyPath::notAllowed;
+    }
+    return platform::isSecureEventInputEnabled() ? KeyPath::secureInput : KeyPath::open;
+}
+
+bool awaitModifiersReleased() {
+    constexpr std::uint64_t held = platform::eventFlagMaskShift | platform::eventFlagMaskControl |
+                                   platform::eventFlagMaskAlternate |
+                                   platform::eventFlagMaskCommand;
+    return ax::poll(frame::modifierReleaseMs, [] {
+        return (platform::eventSourceFlagsState(platform::eventSourceStateHIDSystemState) & held) ==
+               0;
+    });
 }
 
 }  // namespace clipboard

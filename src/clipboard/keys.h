@@ -16,4 +16,13 @@ std::uint16_t keyCode(std::string_view character, std::uint16_t fallback);
 // One key-down and key-up of the key with the Command flag alone, at the HID tap.
 void postCommand(std::uint16_t keyCode);
 
+// Whether posted keys can reach the front application at all: the permission to post events is
+// there and no application holds secure keyboard input.
+enum class KeyPath { open, notAllowed, secureInput };
+KeyPath keyPath();
+
+// Waits up to frame::modifierReleaseMs until the user holds no Shift, Control, Option or Command
+// key (they would turn Command-V into another shortcut); true when none is held.
+bool awaitModifiersReleased();
+
 }  // namespace clipboard

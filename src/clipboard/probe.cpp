@@ -16,10 +16,26 @@ constexpr std::uint16_t ansiC = 8;
 }  // namespace
 
 Probe Probe::run(std::int64_t timeoutMs) {
+    // Keys that would not arrive are not pressed; a pasteboard that could not be given back as
+    // it was (data that cannot be read, a password manager's secret) is not borrowed. Either way
+    // the probe does not run.
+    if (keyPath() != KeyPath::open) {
+        return Probe{};
+    }
     const platform::Pasteboard pasteboard = platform::generalPasteboard();
+    const std::int64_t listed = platform::changeCount(pasteboard);
     PasteboardSnapshot snapshot = takeSnapshot(pasteboard);
-    const std::int64_t before = platform::changeCount(pasteboard);
+    if (!snapshot.whole()) {
+        return Probe{};
+    }
     const std::uint16_t key = keyCode("c", ansiC);
+    awaitModifiersReleased();
+    const std::int64_t before = platform::changeCount(pasteboard);
+    if (before != listed) {
+        // Somebody wrote while the snapshot was taken or the keys were awaited: the snapshot
+        // may not be theirs, and a restore of it could overwrite them.
+        return Probe{};
+    }
     // Parked before the chord, so that whichever path answers finds the user's items should the
     // copy land while it does, however soon after the chord that is.
     frame::guarded([&] {

@@ -14,11 +14,25 @@
 namespace clipboard {
 
 struct PasteboardSnapshot {
-    // One entry per pasteboard item in order; per item the (type, bytes) pairs that yielded data.
+    // One entry per pasteboard item in order, concealed items left out; per item the (type,
+    // bytes) pairs that yielded data.
     std::vector<std::vector<std::pair<std::string, platform::Bytes>>> items;
+    // Types listed that yielded no data: a restore cannot give them back.
+    std::vector<std::string> unreadableTypes;
+    // Items marked org.nspasteboard.ConcealedType (a password manager's copy): never read, and
+    // never given back, since a give-back would keep the secret past the time its owner clears it.
+    std::size_t concealedItems = 0;
+    // Why the user's pasteboard could not be given back at all once borrowed: access denied, no
+    // list of items, or an item none of whose types yields data. Absent when it can.
+    std::optional<std::string> unusable;
+
+    // Everything the pasteboard held can be put back as it was.
+    bool whole() const { return !unusable && unreadableTypes.empty() && concealedItems == 0; }
 };
 
-// Copies every item and every type that yields data, eagerly; never fails.
+// Copies every item and every type that yields data, eagerly, except concealed items; reads
+// nothing when the system would deny this program the data. Never fails: what it could not read
+// is recorded.
 PasteboardSnapshot takeSnapshot(const platform::Pasteboard& pasteboard);
 
 // Puts the snapshot back only when the change count is still ifStill: a newer write by anybody

@@ -16,6 +16,9 @@ inline constexpr std::int64_t focusTimeoutMs = 500;
 inline constexpr std::int64_t composerNodeLimit = 3000;
 inline constexpr std::int64_t composerWalkMs = 150;
 inline constexpr std::int64_t listSearchNodeLimit = 400;
+// How long a chord waits for the user to let go of modifier keys still held (the parent's
+// hotkey) before it is posted anyway.
+inline constexpr std::int64_t modifierReleaseMs = 300;
 
 // The process's arguments without the program path; set once by the command table.
 extern std::vector<std::string> arguments;

@@ -41,6 +41,25 @@ Watched awaitPaste(const ReadBack& read, ReadBackJudge& judge, std::int64_t time
     return outcome;
 }
 
+// What the give-back will not hold, for the reply: absent when it holds everything.
+nlohmann::json leftOut(const clipboard::PasteboardSnapshot& snapshot) {
+    if (snapshot.whole()) {
+        return nullptr;
+    }
+    return {{"concealedItems", snapshot.concealedItems},
+            {"unreadableTypes", snapshot.unreadableTypes}};
+}
+
+// The user's pasteboard, read before anything else is touched: one that could not be given back
+// is never borrowed, and the command ends with the target, its field and the keys untouched.
+clipboard::PasteboardSnapshot readableSnapshot(const platform::Pasteboard& pasteboard) {
+    clipboard::PasteboardSnapshot snapshot = clipboard::takeSnapshot(pasteboard);
+    if (snapshot.unusable) {
+        frame::fail("pasteboardUnreadable", *snapshot.unusable);
+    }
+    return snapshot;
+}
+
 }  // namespace
 
 void insert(InsertRequest request) {
@@ -55,18 +74,28 @@ void insert(InsertRequest request) {
     if (!pasteboard.object) {
         frame::fail("internal", "the pasteboard is not available on this backend");
     }
+    // Without the permission to post events Command-V would vanish: nothing is borrowed for it.
+    if (clipboard::keyPath() == clipboard::KeyPath::notAllowed) {
+        frame::fail("notTrusted");
+    }
     const auto target = platform::runningApplicationWithProcessIdentifier(request.pid);
     if (!target || platform::isTerminated(*target)) {
         frame::fail("targetGone");
     }
-    const bool activated = activate(*target);
-    if (activated) {
-        const bool inFront = ax::poll(frame::focusTimeoutMs, [&] {
-            return ax::focusedPid() == std::optional<platform::Pid>(request.pid);
-        });
-        if (!inFront) {
-            frame::fail("focusTimeout");
-        }
+    std::int64_t listed = platform::changeCount(pasteboard);
+    clipboard::PasteboardSnapshot snapshot = readableSnapshot(pasteboard);
+
+    const Activation activation = activate(*target);
+    if (activation == Activation::refused) {
+        frame::fail("focusTimeout");
+    }
+    const bool activated = activation == Activation::done;
+    // Secure input is asked for once the target is in front: the application that held it may
+    // have let go as it left. While somebody holds it, synthetic keys reach nobody.
+    if (clipboard::keyPath() == clipboard::KeyPath::secureInput) {
+        frame::fail("secureInput",
+                    "an application holds secure keyboard input, so Command-V "
+                    "would not arrive");
     }
 
     // The text moves on from the request: a large one is not held twice.
@@ -80,18 +109,29 @@ void insert(InsertRequest request) {
     if (watchable) {
         judge.emplace(aimed.paste, *before);
     }
+    // Keys the user still holds from the parent's hotkey would turn Command-V into another
+    // shortcut; after a short wait it is posted anyway.
+    const std::uint16_t pasteKey = clipboard::keyCode("v", ansiV);
+    clipboard::awaitModifiersReleased();
     // Once the pasteboard is borrowed the text is copied on its way into the field, and the
     // value read back holds it: the pages for three copies are made ready now, before the user's
     // items are away, not while they are.
     heap::prepare(3 * aimed.paste.size());
-    clipboard::PasteboardSnapshot snapshot = clipboard::takeSnapshot(pasteboard);
+    // Somebody copied since the snapshot: theirs is what must come back.
+    if (const std::int64_t now = platform::changeCount(pasteboard); now != listed) {
+        listed = now;
+        snapshot = readableSnapshot(pasteboard);
+    }
+    nlohmann::json notGivenBack = leftOut(snapshot);
 
     // The write and the parking are one unit for the watchdog: it sees the pasteboard untouched
-    // and nothing parked, or the text written and the snapshot parked. The count clearContents
-    // gave is the helper's ownership: if it has moved once the text is written, somebody else
-    // wrote in between, and their content must neither be pasted nor be replaced by a restore.
+    // and nothing parked, or the text written and the snapshot parked. The count the clear gave
+    // is the helper's ownership: if it has moved once the text is written, somebody else wrote
+    // in between, and their content must neither be pasted nor be replaced by a restore. The
+    // text stays on this Mac: it is not offered to the user's other devices.
     const std::optional<std::int64_t> pasted = frame::guarded([&]() -> std::optional<std::int64_t> {
-        const std::int64_t owned = platform::clearContents(pasteboard);
+        const std::int64_t owned =
+            platform::prepareForNewContents(pasteboard, platform::contentsCurrentHostOnly);
         clipboard::pendingRestore =
             clipboard::PendingRestore{std::move(snapshot), owned, std::nullopt};
         clipboard::writeMarkedText(pasteboard, std::move(aimed.paste));
@@ -105,7 +145,7 @@ void insert(InsertRequest request) {
         frame::fail("internal", "the pasteboard changed while the text was written");
     }
 
-    clipboard::postCommand(clipboard::keyCode("v", ansiV));
+    clipboard::postCommand(pasteKey);
 
     const Watched watched =
         watchable ? awaitPaste(*aimed.read, *judge, request.verifyTimeoutMs) : Watched::unreadable;
@@ -130,9 +170,13 @@ void insert(InsertRequest request) {
             verified = judge->landedIn(std::move(*value)) ? "yes" : "no";
         }
     }
+    nlohmann::json reply = {
+        {"ok", true}, {"activated", activated}, {"verified", verified}, {"restored", restored}};
+    if (!notGivenBack.is_null()) {
+        reply["leftOut"] = std::move(notGivenBack);
+    }
     frame::exitLock.lock();
-    frame::emit(
-        {{"ok", true}, {"activated", activated}, {"verified", verified}, {"restored", restored}});
+    frame::emit(reply);
 }
 
 }  // namespace insert

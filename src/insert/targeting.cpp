@@ -47,6 +47,7 @@ std::optional<std::int64_t> numberOfCharacters(const Element& element) {
 }
 
 Aim aimAtComposer(const std::string& fingerprint, std::string text, platform::Pid pid) {
+    ax::requestTree(ax::applicationElement(pid));
     const std::optional<composer::Composer> found = composer::Composer::find(fingerprint, pid);
     if (!found) {
         frame::fail("focusChanged", "no composer matches " + frame::excerpt(fingerprint));
@@ -107,15 +108,32 @@ Aim aimAtFocus(const Into::Focus& target, std::string text, platform::Pid pid) {
 
 }  // namespace
 
-bool activate(const platform::RunningApplication& target) {
+Activation activate(const platform::RunningApplication& target) {
+    const platform::Pid pid = platform::processIdentifier(target);
     const std::optional<platform::Pid> focused = ax::focusedPid();
-    if (focused && *focused == platform::processIdentifier(target)) {
-        return false;
+    if (focused && *focused == pid) {
+        return Activation::notNeeded;
     }
-    const std::uint64_t options =
-        platform::isOperatingSystemAtLeast(14, 0, 0) ? 0 : platform::activateIgnoringOtherApps;
-    platform::activateWithOptions(target, options);
-    return true;
+    const auto cameToFront = [&](bool asked) {
+        return asked && ax::poll(frame::focusTimeoutMs, [&] {
+                   return ax::focusedApplicationPid() == std::optional<platform::Pid>(pid);
+               });
+    };
+    const bool cooperative = platform::isOperatingSystemAtLeast(14, 0, 0);
+    if (cooperative) {
+        if (const auto front = platform::frontmostApplication();
+            front && cameToFront(platform::activateFromApplication(target, *front, 0))) {
+            return Activation::done;
+        }
+    }
+    const std::uint64_t options = cooperative ? 0 : platform::activateIgnoringOtherApps;
+    if (cameToFront(platform::activateWithOptions(target, options))) {
+        return Activation::done;
+    }
+    const bool set =
+        platform::setAttributeValue(ax::applicationElement(pid), "AXFrontmost",
+                                    platform::Value{true}) == platform::AXError::success;
+    return cameToFront(set) ? Activation::done : Activation::refused;
 }
 
 Aim aim(const Into& into, std::string text, platform::Pid pid) {

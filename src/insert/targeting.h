@@ -20,8 +20,18 @@ struct Aim {
     std::optional<ReadBack> read;  // absent when the target cannot be read back
 };
 
-// Asks the application to come to the front unless it has keyboard focus already.
-bool activate(const platform::RunningApplication& target);
+enum class Activation {
+    notNeeded,  // it had keyboard focus already
+    done,       // asked, and it came to the front
+    refused,    // asked every way, and it did not come to the front within the focus wait
+};
+
+// Brings the application to the front unless it has keyboard focus already. From macOS 14 the
+// system may turn a request down: it asks with the front application as the source (which
+// works when that application yielded), then plainly, then through the application element's
+// AXFrontmost, each only when the one before did not bring the target to the front within
+// frame::focusTimeoutMs.
+Activation activate(const platform::RunningApplication& target);
 
 // Settles the target of the request or ends the process with "focusChanged" or
 // "selectionUnsettable".

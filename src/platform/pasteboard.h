@@ -46,6 +46,25 @@ std::int64_t changeCount(const Pasteboard& pasteboard);
 // -clearContents: empties the pasteboard and takes ownership; returns the new change count.
 std::int64_t clearContents(const Pasteboard& pasteboard);
 
+// NSPasteboardContentsCurrentHostOnly: what is written stays on this device (no Universal
+// Clipboard).
+inline constexpr std::uint64_t contentsCurrentHostOnly = 1;
+
+// -prepareForNewContentsWithOptions:: clearContents with options; returns the new change count.
+std::int64_t prepareForNewContents(const Pasteboard& pasteboard, std::uint64_t options);
+
+// NSPasteboardAccessBehavior: what the system does when this program reads the pasteboard's data
+// (macOS 15.4 and later; earlier systems always allow, reported as the default).
+enum class PasteboardAccessBehavior : std::int64_t {
+    defaultBehavior = 0,
+    ask = 1,
+    alwaysAllow = 2,
+    alwaysDeny = 3,
+};
+
+// -accessBehavior.
+PasteboardAccessBehavior accessBehavior(const Pasteboard& pasteboard);
+
 // -[NSPasteboardItem init]: a fresh, empty item for writing.
 PasteboardItem newPasteboardItem();
 

@@ -40,6 +40,11 @@ bool isTerminated(const RunningApplication& app);
 // -activateWithOptions:: asks the system to bring the application to the front.
 bool activateWithOptions(const RunningApplication& app, std::uint64_t options);
 
+// -activateFromApplication:options: (macOS 14 and later; false before): asks for activation
+// with `from` as its source, which succeeds when `from` is active and has yielded to `app`.
+bool activateFromApplication(const RunningApplication& app, const RunningApplication& from,
+                             std::uint64_t options);
+
 // -[NSProcessInfo isOperatingSystemAtLeastVersion:].
 bool isOperatingSystemAtLeast(int major, int minor, int patch);
 

@@ -27,10 +27,16 @@ std::int64_t changeCount(const Pasteboard&) {
 std::int64_t clearContents(const Pasteboard&) {
     return 0;
 }
+std::int64_t prepareForNewContents(const Pasteboard&, std::uint64_t) {
+    return 0;
+}
+PasteboardAccessBehavior accessBehavior(const Pasteboard&) {
+    return PasteboardAccessBehavior::defaultBehavior;
+}
 PasteboardItem newPasteboardItem() {
     return {};
 }
-bool setData(const PasteboardItem&, const Bytes&, const std::string&) {
+bool setData(const PasteboardItem&, Bytes, const std::string&) {
     return false;
 }
 bool writeObjects(const Pasteboard&, const std::vector<PasteboardItem>&) {
@@ -62,6 +68,9 @@ bool isTerminated(const RunningApplication&) {
     return true;
 }
 bool activateWithOptions(const RunningApplication&, std::uint64_t) {
+    return false;
+}
+bool activateFromApplication(const RunningApplication&, const RunningApplication&, std::uint64_t) {
     return false;
 }
 bool isOperatingSystemAtLeast(int, int, int) {

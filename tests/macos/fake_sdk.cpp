@@ -87,6 +87,9 @@ struct State {
     bool failKeyboardEvents = false;
     std::vector<Posted> posted;
     std::vector<RunLoopTurn> turns;
+    bool postEventAccess = true;
+    bool secureInput = false;
+    std::map<std::int32_t, std::uint64_t> flagsStates;
 };
 
 State& state() {
@@ -236,6 +239,9 @@ void reset() {
     s.failKeyboardEvents = false;
     s.posted.clear();
     s.turns.clear();
+    s.postEventAccess = true;
+    s.secureInput = false;
+    s.flagsStates.clear();
 }
 
 int liveObjects() {
@@ -411,6 +417,21 @@ void pidOf(int element, sdk::AXError error, pid_t pid) {
 void trusted(bool isTrusted) {
     std::lock_guard lock(state().mutex);
     state().trusted = isTrusted;
+}
+
+void postEventAccess(bool allowed) {
+    std::lock_guard lock(state().mutex);
+    state().postEventAccess = allowed;
+}
+
+void secureInput(bool enabled) {
+    std::lock_guard lock(state().mutex);
+    state().secureInput = enabled;
+}
+
+void flagsState(std::int32_t stateId, std::uint64_t flags) {
+    std::lock_guard lock(state().mutex);
+    state().flagsStates[stateId] = flags;
 }
 
 void failCreations(bool fail) {
@@ -889,6 +910,26 @@ void CGEventPost(CGEventTapLocation tap, CGEventRef event) {
         fake::state().posted.push_back(
             {object->keyCode, object->keyDown, object->flags, tap, object->state});
     }
+}
+
+CGEventFlags CGEventSourceFlagsState(CGEventSourceStateID stateID) {
+    Guard lock(fake::state().mutex);
+    fake::log("CGEventSourceFlagsState");
+    const auto& states = fake::state().flagsStates;
+    const auto found = states.find(stateID);
+    return found == states.end() ? 0 : found->second;
+}
+
+bool CGPreflightPostEventAccess() {
+    Guard lock(fake::state().mutex);
+    fake::log("CGPreflightPostEventAccess");
+    return fake::state().postEventAccess;
+}
+
+Boolean IsSecureEventInputEnabled() {
+    Guard lock(fake::state().mutex);
+    fake::log("IsSecureEventInputEnabled");
+    return fake::state().secureInput ? 1 : 0;
 }
 
 TISInputSourceRef TISCopyCurrentKeyboardLayoutInputSource() {

@@ -112,6 +112,12 @@ struct Posted {
 };
 const std::vector<Posted>& posted();
 
+/// CGPreflightPostEventAccess, IsSecureEventInputEnabled and CGEventSourceFlagsState (the flags
+/// of one source state; every other state answers 0).
+void postEventAccess(bool allowed);
+void secureInput(bool enabled);
+void flagsState(std::int32_t state, std::uint64_t flags);
+
 struct RunLoopTurn {
     std::string mode;
     double seconds = 0;

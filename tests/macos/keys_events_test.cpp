@@ -123,6 +123,22 @@ TEST_F(MacEvents, MissingSourceOrEventsAreSkippedNotFatal) {
     EXPECT_EQ(fake::posted().size(), 2U);
 }
 
+// Whether keys can arrive, and which modifiers the hardware holds: the permission, secure input
+// and the HID system state's flags, where Caps Lock does not count as a key held.
+TEST_F(MacEvents, KeyPathAndHeldModifiersComeFromTheirOwnCalls) {
+    EXPECT_EQ(clipboard::keyPath(), clipboard::KeyPath::open);
+    fake::secureInput(true);
+    EXPECT_EQ(clipboard::keyPath(), clipboard::KeyPath::secureInput);
+    fake::postEventAccess(false);
+    EXPECT_EQ(clipboard::keyPath(), clipboard::KeyPath::notAllowed);
+
+    fake::flagsState(0, 0x80000);          // the combined session state is not the hardware's
+    fake::flagsState(1, 0x10000 | 0x100);  // Caps Lock, and a device-dependent bit
+    EXPECT_TRUE(clipboard::awaitModifiersReleased());
+    fake::flagsState(1, 0x80000);  // Option
+    EXPECT_FALSE(clipboard::awaitModifiersReleased());
+}
+
 using MacRunLoop = FakeSdkTest;
 
 TEST_F(MacRunLoop, OneBoundedTurnInTheDefaultMode) {

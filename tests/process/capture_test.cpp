@@ -314,6 +314,54 @@ TEST(CaptureProbe, WriteBySomebodyElseRightAfterTheCopyIsKept) {
     }
 }
 
+// The probe runs only where its keys arrive and the user's pasteboard can be given back as it
+// was: otherwise the input is decided as though the request had not allowed it, no key is
+// pressed and the pasteboard is left exactly as it is.
+TEST(CaptureProbe, DoesNotRunWhereItCouldNotGiveThePasteboardBackOrPressAKey) {
+    const json lazy = {{"type", "com.example.lazy"}, {"data", nullptr}};
+    const json concealed = json::array({{{"type", "org.nspasteboard.ConcealedType"}, {"text", ""}},
+                                        {{"type", "public.utf8-plain-text"}, {"text", "pw"}}});
+    struct Case {
+        const char* name;
+        json change;  // merged into the desktop file
+        json pasteboardChange;
+    };
+    const Case cases[] = {
+        {"posting not allowed", {{"postEventAccess", false}}, json::object()},
+        {"secure input", {{"secureInput", true}}, json::object()},
+        {"access denied", json::object(), {{"accessBehavior", "alwaysDeny"}}},
+        {"a type without data",
+         json::object(),
+         {{"items", json::array({json::array({userItems[0][0], lazy})})}}},
+        {"a concealed item", json::object(), {{"items", json::array({userItems[0], concealed})}}},
+    };
+    for (const Case& c : cases) {
+        json file = merged(desktopWith(editableField), c.change);
+        file["apps"][0]["root"]["children"][0]["children"][1]["children"][0]["attributes"]
+            ["AXSelectedTextRange"] = desktopjson::range(0, 0);
+        file["pasteboard"] = merged(file["pasteboard"], c.pasteboardChange);
+        const Captured result = capture(file, json::object());
+        EXPECT_EQ(result.reply["probe"], noProbe) << c.name;
+        EXPECT_EQ(result.reply["input"]["kind"], "field") << c.name;
+        EXPECT_TRUE(result.saved["lastRun"]["events"].empty()) << c.name;
+        EXPECT_EQ(result.saved["pasteboard"], file["pasteboard"]) << c.name;
+    }
+}
+
+// Keys the user still holds are waited out before Command-C; Electron and Chromium applications
+// are asked to build their tree before the focus is read.
+TEST(CaptureProbe, HeldModifiersAreWaitedOutAndTreesAreAskedFor) {
+    const json label = element("label", {{"AXRole", "AXStaticText"}, {"AXValue", "a label"}});
+    json file = desktopWith(
+        label, {{"copy", {{"delayMs", 5}, {"text", "copied"}}}, {"treeOnRequest", true}});
+    file["heldModifiers"] = {{"flags", 0x100000 | 0x20000}, {"untilMs", 80}};
+    const Captured result = capture(file, {{"probeTimeoutMs", 100}});
+    EXPECT_EQ(result.reply["focus"]["role"], "AXStaticText");
+    EXPECT_EQ(result.reply["input"].value("text", ""), "copied") << result.reply.dump();
+    EXPECT_GE(result.saved["lastRun"]["events"][0]["atMs"].get<double>(), 80);
+    EXPECT_EQ(result.saved["pasteboard"]["items"], userItems);
+}
+
 // The key of Command-C on each kind of layout, down to the fallback when no layout maps c.
 TEST(CaptureProbe, CommandCIsPressedWithTheKeyTheLayoutGivesIt) {
     struct Case {

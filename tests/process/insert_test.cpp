@@ -156,6 +156,161 @@ TEST(InsertChecks, TargetThatNeverComesToTheFrontTimesOutUntouched) {
     EXPECT_EQ(result.saved["pasteboard"]["changeCount"], 11);
 }
 
+// Every way of asking is tried in turn, each only when the one before did not bring the target
+// to the front; the first asks with the front application as its source.
+TEST(InsertChecks, RefusedActivationsFallThroughToTheNextWay) {
+    struct Case {
+        json refuses;
+        bool axFrontmost;
+        std::vector<std::string> vias;
+        bool arrives;
+    };
+    const Case cases[] = {
+        {json::array(), false, {"fromApplication"}, true},
+        {{"fromApplication"}, false, {"fromApplication", ""}, true},
+        {{"fromApplication", "withOptions"}, true, {"fromApplication", "", "axFrontmost"}, true},
+        {{"fromApplication", "withOptions"}, false, {"fromApplication", ""}, false},
+    };
+    for (const Case& c : cases) {
+        json file = desktopWith(fieldWith("", desktopjson::range(0, 0)));
+        file["apps"][1]["activation"]["refuses"] = c.refuses;
+        if (c.axFrontmost) {
+            file["apps"][1]["root"]["settable"] = {"AXFrontmost"};
+        }
+        const Inserted result =
+            insertOn(file, merged(request("hi", focusInto("replaceSelection")), {{"pid", 91}}));
+        const json activations = result.saved["lastRun"]["activations"];
+        ASSERT_EQ(activations.size(), c.vias.size()) << c.refuses << activations;
+        for (std::size_t i = 0; i < c.vias.size(); ++i) {
+            EXPECT_EQ(activations[i].value("via", ""), c.vias[i]) << c.refuses;
+        }
+        EXPECT_EQ(activations[0]["from"], editor);
+        EXPECT_EQ(result.reply["ok"], c.arrives) << result.reply.dump();
+        EXPECT_EQ(result.saved["frontmost"], c.arrives ? 91 : editor) << c.refuses;
+    }
+}
+
+// --- the pasteboard is borrowed only when it can be given back ---------------------------------
+
+// A pasteboard whose data cannot be read is never cleared: the command ends before the target,
+// its field or a key is touched, and says why.
+TEST(InsertPasteboard, OneThatCannotBeGivenBackIsNeverBorrowed) {
+    const json lazy = json::array({{{"type", "com.example.lazy"}, {"data", nullptr}}});
+    struct Case {
+        const char* name;
+        json pasteboard;
+        const char* detail;
+        std::size_t dataReads;
+    };
+    const Case cases[] = {
+        {"no data",
+         {{"changeCount", 11}, {"items", json::array({lazy})}},
+         "the pasteboard's items yield no data",
+         1},
+        {"one item without data",
+         {{"changeCount", 11}, {"items", json::array({userItems[0], lazy})}},
+         "the pasteboard's items yield no data",
+         2},
+        {"denied",
+         {{"changeCount", 11}, {"items", userItems}, {"accessBehavior", "alwaysDeny"}},
+         "pasteboard access is denied to this program",
+         0},
+    };
+    for (const Case& c : cases) {
+        json file = desktopWith(fieldWith("", desktopjson::range(0, 0)));
+        file["pasteboard"] = c.pasteboard;
+        const Inserted result =
+            insertOn(file, merged(request("hi", focusInto("replaceSelection")), {{"pid", 91}}));
+        EXPECT_EQ(result.reply,
+                  json({{"ok", false}, {"error", "pasteboardUnreadable"}, {"detail", c.detail}}))
+            << c.name;
+        EXPECT_EQ(result.saved["pasteboard"], c.pasteboard) << c.name;
+        EXPECT_EQ(afterrun::records(result.saved, "dataForType").size(), c.dataReads) << c.name;
+        EXPECT_TRUE(afterrun::records(result.saved, "clearContents").empty()) << c.name;
+        EXPECT_TRUE(result.saved["lastRun"]["events"].empty()) << c.name;
+        EXPECT_TRUE(result.saved["lastRun"]["activations"].empty()) << c.name;
+        EXPECT_EQ(result.saved["frontmost"], editor) << c.name;
+    }
+}
+
+// Types that yield nothing are left out of the give-back, and a password manager's concealed
+// item is neither read nor given back (its owner clears it by the change count, which the
+// borrowing moves); the reply says what was left out.
+TEST(InsertPasteboard, UnreadableTypesAndConcealedItemsAreLeftOutAndSaid) {
+    const json concealed = json::array({{{"type", "org.nspasteboard.ConcealedType"}, {"text", ""}},
+                                        {{"type", "public.utf8-plain-text"}, {"text", "hunter2"}}});
+    const json withLazy = json::array({{{"type", "public.utf8-plain-text"}, {"text", "mine"}},
+                                       {{"type", "com.example.lazy"}, {"data", nullptr}}});
+    json file = desktopWith(fieldWith("", desktopjson::range(0, 0)));
+    file["pasteboard"]["items"] = json::array({withLazy, concealed});
+    const Inserted result = insertOn(file, request("hi", focusInto("replaceSelection")));
+    EXPECT_EQ(result.reply, merged(ok(false, "yes", true),
+                                   {{"leftOut",
+                                     {{"concealedItems", 1},
+                                      {"unreadableTypes", json::array({"com.example.lazy"})}}}}));
+    EXPECT_EQ(result.saved["pasteboard"]["items"], json::array({desktopjson::plainText("mine")}));
+    EXPECT_EQ(afterrun::records(result.saved, "dataForType").size(), 2U);  // mine, lazy
+    // The pasted text stays on this Mac; the give-back is an ordinary clear.
+    const json clears = afterrun::records(result.saved, "clearContents");
+    ASSERT_EQ(clears.size(), 2U);
+    EXPECT_EQ(clears[0]["options"], 1);
+    EXPECT_FALSE(clears[1].contains("options"));
+}
+
+// --- keys that would not arrive -----------------------------------------------------------------
+
+TEST(InsertKeys, KeysThatWouldNotArriveBorrowNothing) {
+    struct Case {
+        const char* setting;
+        json expected;
+    };
+    const Case cases[] = {
+        {"postEventAccess", {{"ok", false}, {"error", "notTrusted"}}},
+        {"secureInput",
+         {{"ok", false},
+          {"error", "secureInput"},
+          {"detail", "an application holds secure keyboard input, so Command-V would not arrive"}}},
+    };
+    for (const Case& c : cases) {
+        json file = desktopWith(fieldWith("", desktopjson::range(0, 0)));
+        file[c.setting] = std::string(c.setting) == "secureInput";
+        const Inserted result = insertOn(file, request("hi", focusInto("replaceSelection")));
+        EXPECT_EQ(result.reply, c.expected) << c.setting;
+        EXPECT_TRUE(afterrun::records(result.saved, "clearContents").empty()) << c.setting;
+        EXPECT_TRUE(result.saved["lastRun"]["events"].empty()) << c.setting;
+        EXPECT_EQ(attributesOf(result.saved, editor, "field")["AXValue"], "") << c.setting;
+    }
+}
+
+// Option still held from the parent's hotkey would make Option-Command-V of the chord: the chord
+// waits until it is let go, and not longer than 300 ms.
+TEST(InsertKeys, HeldModifiersAreWaitedOutBriefly) {
+    struct Case {
+        json until;
+        const char* verified;
+        double postedFrom;
+    };
+    const Case cases[] = {{120, "yes", 120}, {nullptr, "no", 290}};
+    for (const Case& c : cases) {
+        json file = desktopWith(fieldWith("", desktopjson::range(0, 0)));
+        file["heldModifiers"] = {{"flags", 0x80000}, {"untilMs", c.until}};
+        const Inserted result = insertOn(
+            file, request("hi", focusInto("replaceSelection"), {{"verifyTimeoutMs", 100}}));
+        EXPECT_EQ(result.reply, ok(false, c.verified, true)) << c.until;
+        EXPECT_GE(result.saved["lastRun"]["events"][0]["atMs"].get<double>(), c.postedFrom);
+        EXPECT_EQ(result.saved["pasteboard"]["items"], userItems);
+    }
+}
+
+// Electron and Chromium applications build their tree once asked to.
+TEST(InsertChecks, ApplicationThatBuildsItsTreeOnRequestIsAsked) {
+    const Inserted result = insertOn(desktopWith(fieldWith("", desktopjson::range(0, 0)),
+                                                 {{"delayMs", 5}}, {{"treeOnRequest", true}}),
+                                     request("hi", focusInto("replaceSelection")));
+    EXPECT_EQ(result.reply, ok(false, "yes", true));
+    EXPECT_EQ(attributesOf(result.saved, editor, "field")["AXValue"], "hi");
+}
+
 // --- targeting failures ---------------------------------------------------------------------
 
 TEST(InsertTargeting, FailuresComeBeforeThePasteboardIsTouched) {

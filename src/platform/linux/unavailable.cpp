@@ -46,6 +46,15 @@ std::int64_t clearContents(const Pasteboard& /*pasteboard*/) {
     noPasteboard();
 }
 
+std::int64_t prepareForNewContents(const Pasteboard& /*pasteboard*/, std::uint64_t /*options*/) {
+    noPasteboard();
+}
+
+// Nothing stands between this program and a pasteboard it has; there is none to ask about yet.
+PasteboardAccessBehavior accessBehavior(const Pasteboard& /*pasteboard*/) {
+    return PasteboardAccessBehavior::defaultBehavior;
+}
+
 PasteboardItem newPasteboardItem() {
     noPasteboard();
 }
@@ -83,6 +92,19 @@ void setFlags(const Event& /*event*/, std::uint64_t /*flags*/) {
 
 void postEvent(std::uint32_t /*tap*/, const Event& /*event*/) {
     noEvents();
+}
+
+// No permission stands in the way here: the first event made ends the command as unavailable.
+bool preflightPostEventAccess() {
+    return true;
+}
+
+bool isSecureEventInputEnabled() {
+    return false;
+}
+
+std::uint64_t eventSourceFlagsState(std::int32_t /*stateId*/) {
+    return 0;
 }
 
 std::optional<InputSource> copyCurrentKeyboardLayoutInputSource() {

@@ -89,6 +89,11 @@ bool activateWithOptions(const RunningApplication& /*app*/, std::uint64_t /*opti
     return false;
 }
 
+bool activateFromApplication(const RunningApplication& /*app*/, const RunningApplication& /*from*/,
+                             std::uint64_t /*options*/) {
+    return false;
+}
+
 bool isOperatingSystemAtLeast(int /*major*/, int /*minor*/, int /*patch*/) {
     // The version tests ask for macOS releases.
     return false;

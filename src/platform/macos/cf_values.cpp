@@ -151,17 +151,17 @@ std::string stringFrom(sdk::CFStringRef string) {
     if (length <= 0) {
         return {};
     }
-    std::u16string units(static_cast<std::size_t>(length), u'\0');
-    sdk::CFStringGetCharacters(string, sdk::CFRange{0, length},
-                               reinterpret_cast<sdk::UniChar*>(units.data()));
-    return text::fromUtf16(units);
+    // UniChar and char16_t are distinct types: the units are copied across, not aliased.
+    std::vector<sdk::UniChar> units(static_cast<std::size_t>(length));
+    sdk::CFStringGetCharacters(string, sdk::CFRange{0, length}, units.data());
+    return text::fromUtf16(std::u16string(units.begin(), units.end()));
 }
 
 Owned<sdk::CFStringRef> makeString(std::string_view utf8) {
-    const std::u16string units = text::toUtf16(utf8);
+    const std::u16string utf16 = text::toUtf16(utf8);
+    const std::vector<sdk::UniChar> units(utf16.begin(), utf16.end());
     return Owned<sdk::CFStringRef>(sdk::CFStringCreateWithCharacters(
-        sdk::kCFAllocatorDefault, reinterpret_cast<const sdk::UniChar*>(units.data()),
-        static_cast<sdk::CFIndex>(units.size())));
+        sdk::kCFAllocatorDefault, units.data(), static_cast<sdk::CFIndex>(units.size())));
 }
 
 Value valueFrom(sdk::CFTypeRef value) {

@@ -39,4 +39,16 @@ void postEvent(std::uint32_t tap, const Event& event) {
     }
 }
 
+bool preflightPostEventAccess() {
+    return sdk::CGPreflightPostEventAccess();
+}
+
+bool isSecureEventInputEnabled() {
+    return sdk::IsSecureEventInputEnabled() != 0;
+}
+
+std::uint64_t eventSourceFlagsState(std::int32_t stateId) {
+    return sdk::CGEventSourceFlagsState(static_cast<sdk::CGEventSourceStateID>(stateId));
+}
+
 }  // namespace platform

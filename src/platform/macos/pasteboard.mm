@@ -1,6 +1,7 @@
 // The general pasteboard over AppKit (Objective-C++, ARC): each call is the one NSPasteboard or
 // NSPasteboardItem message, inside its own autorelease pool since the helper runs no
-// NSApplication. Strings cross as CFStrings through the C++ conversions (toll-free bridged).
+// NSApplication, and an Objective-C exception becomes the call's failure value instead of ending
+// the helper without a reply. Strings cross as CFStrings through the C++ conversions.
 #include "platform/pasteboard.h"
 
 #import <AppKit/AppKit.h>
@@ -19,6 +20,19 @@ struct PasteboardItemObject {
 };
 
 namespace {
+
+// The body's answer, or `failure` when it raised.
+template <typename Result, typename Body>
+Result answer(Result failure, Body body) {
+    @autoreleasepool {
+        @try {
+            return body();
+        } @catch (NSException* raised) {
+            (void)raised;
+            return failure;
+        }
+    }
+}
 
 NSString* nsString(const std::string& text) {
     return (__bridge_transfer NSString*)macos::makeString(text).release();
@@ -39,14 +53,15 @@ NSPasteboardItem* itemOf(const PasteboardItem& item) {
 }  // namespace
 
 Pasteboard generalPasteboard() {
-    @autoreleasepool {
+    return answer(Pasteboard{}, [] {
         return Pasteboard{
             std::make_shared<PasteboardObject>(PasteboardObject{[NSPasteboard generalPasteboard]})};
-    }
+    });
 }
 
 std::optional<std::vector<PasteboardItem>> pasteboardItems(const Pasteboard& pasteboard) {
-    @autoreleasepool {
+    using Items = std::optional<std::vector<PasteboardItem>>;
+    return answer(Items(), [&]() -> Items {
         NSArray<NSPasteboardItem*>* listed = [boardOf(pasteboard) pasteboardItems];
         if (listed == nil) {
             return std::nullopt;
@@ -58,21 +73,21 @@ std::optional<std::vector<PasteboardItem>> pasteboardItems(const Pasteboard& pas
                 PasteboardItem{std::make_shared<PasteboardItemObject>(PasteboardItemObject{item})});
         }
         return items;
-    }
+    });
 }
 
 std::vector<std::string> types(const PasteboardItem& item) {
-    @autoreleasepool {
+    return answer(std::vector<std::string>(), [&] {
         std::vector<std::string> names;
-        for (NSString* type in [itemOf(item) types]) {
+        for (NSPasteboardType type in [itemOf(item) types]) {
             names.push_back(stringFrom(type));
         }
         return names;
-    }
+    });
 }
 
 std::optional<Bytes> dataForType(const PasteboardItem& item, const std::string& type) {
-    @autoreleasepool {
+    return answer(std::optional<Bytes>(), [&]() -> std::optional<Bytes> {
         // A promised type is produced by its owner during this call, with no time-out of its own.
         NSData* data = [itemOf(item) dataForType:nsString(type)];
         if (data == nil) {
@@ -82,44 +97,63 @@ std::optional<Bytes> dataForType(const PasteboardItem& item, const std::string& 
             return Bytes();
         }
         return Bytes(static_cast<const char*>(data.bytes), data.length);
-    }
+    });
 }
 
 std::int64_t changeCount(const Pasteboard& pasteboard) {
-    @autoreleasepool {
-        return static_cast<std::int64_t>([boardOf(pasteboard) changeCount]);
-    }
+    return answer(std::int64_t{-1},
+                  [&] { return static_cast<std::int64_t>([boardOf(pasteboard) changeCount]); });
 }
 
 std::int64_t clearContents(const Pasteboard& pasteboard) {
-    @autoreleasepool {
-        return static_cast<std::int64_t>([boardOf(pasteboard) clearContents]);
-    }
+    return answer(std::int64_t{-1},
+                  [&] { return static_cast<std::int64_t>([boardOf(pasteboard) clearContents]); });
+}
+
+std::int64_t prepareForNewContents(const Pasteboard& pasteboard, std::uint64_t options) {
+    return answer(std::int64_t{-1}, [&] {
+        return static_cast<std::int64_t>([boardOf(pasteboard)
+            prepareForNewContentsWithOptions:static_cast<NSPasteboardContentsOptions>(options)]);
+    });
+}
+
+PasteboardAccessBehavior accessBehavior(const Pasteboard& pasteboard) {
+    return answer(PasteboardAccessBehavior::defaultBehavior, [&] {
+        if (@available(macOS 15.4, *)) {
+            return static_cast<PasteboardAccessBehavior>([boardOf(pasteboard) accessBehavior]);
+        }
+        return PasteboardAccessBehavior::defaultBehavior;
+    });
 }
 
 PasteboardItem newPasteboardItem() {
-    @autoreleasepool {
+    return answer(PasteboardItem{}, [] {
         return PasteboardItem{std::make_shared<PasteboardItemObject>(
             PasteboardItemObject{[[NSPasteboardItem alloc] init]})};
-    }
+    });
 }
 
 bool setData(const PasteboardItem& item, Bytes data, const std::string& type) {
-    @autoreleasepool {
-        // The data object takes the bytes over rather than copying them: a large text is held
-        // once, and freed with the object.
-        auto* owned = new Bytes(std::move(data));
-        NSData* bytes = [[NSData alloc] initWithBytesNoCopy:owned->data()
-                                                     length:owned->size()
-                                                deallocator:^(void*, NSUInteger) {
-                                                  delete owned;
-                                                }];
+    return answer(false, [&] {
+        NSData* bytes = nil;
+        if (data.empty()) {
+            bytes = [NSData data];
+        } else {
+            // The data object takes the bytes over rather than copying them: a large text is
+            // held once, and freed with the object.
+            auto* owned = new Bytes(std::move(data));
+            bytes = [[NSData alloc] initWithBytesNoCopy:owned->data()
+                                                 length:owned->size()
+                                            deallocator:^(void*, NSUInteger) {
+                                              delete owned;
+                                            }];
+        }
         return [itemOf(item) setData:bytes forType:nsString(type)] == YES;
-    }
+    });
 }
 
 bool writeObjects(const Pasteboard& pasteboard, const std::vector<PasteboardItem>& items) {
-    @autoreleasepool {
+    return answer(false, [&] {
         NSMutableArray<NSPasteboardItem*>* written =
             [NSMutableArray arrayWithCapacity:items.size()];
         for (const PasteboardItem& item : items) {
@@ -128,23 +162,23 @@ bool writeObjects(const Pasteboard& pasteboard, const std::vector<PasteboardItem
             }
         }
         return [boardOf(pasteboard) writeObjects:written] == YES;
-    }
+    });
 }
 
 bool setString(const Pasteboard& pasteboard, const std::string& text, const std::string& type) {
-    @autoreleasepool {
+    return answer(false, [&] {
         return [boardOf(pasteboard) setString:nsString(text) forType:nsString(type)] == YES;
-    }
+    });
 }
 
 std::optional<std::string> stringForType(const Pasteboard& pasteboard, const std::string& type) {
-    @autoreleasepool {
+    return answer(std::optional<std::string>(), [&]() -> std::optional<std::string> {
         NSString* string = [boardOf(pasteboard) stringForType:nsString(type)];
         if (string == nil) {
             return std::nullopt;
         }
         return stringFrom(string);
-    }
+    });
 }
 
 }  // namespace platform

@@ -1,6 +1,6 @@
 // The workspace over AppKit (Objective-C++, ARC): the frontmost application, lookup by process
 // id, the application's names, activation, and the system version test. Each entry point runs in
-// its own autorelease pool.
+// its own autorelease pool, and an Objective-C exception becomes its failure value.
 #include "platform/workspace.h"
 
 #import <AppKit/AppKit.h>
@@ -15,6 +15,19 @@ struct RunningApplicationObject {
 };
 
 namespace {
+
+// The body's answer, or `failure` when it raised.
+template <typename Result, typename Body>
+Result answer(Result failure, Body body) {
+    @autoreleasepool {
+        @try {
+            return body();
+        } @catch (NSException* raised) {
+            (void)raised;
+            return failure;
+        }
+    }
+}
 
 std::optional<RunningApplication> handleOf(NSRunningApplication* app) {
     if (app == nil) {
@@ -38,57 +51,66 @@ std::optional<std::string> stringFrom(NSString* string) {
 }  // namespace
 
 std::optional<RunningApplication> frontmostApplication() {
-    @autoreleasepool {
-        return handleOf([[NSWorkspace sharedWorkspace] frontmostApplication]);
-    }
+    return answer(std::optional<RunningApplication>(),
+                  [] { return handleOf([[NSWorkspace sharedWorkspace] frontmostApplication]); });
 }
 
 std::optional<RunningApplication> runningApplicationWithProcessIdentifier(Pid pid) {
-    @autoreleasepool {
+    return answer(std::optional<RunningApplication>(), [pid] {
         return handleOf([NSRunningApplication runningApplicationWithProcessIdentifier:pid]);
-    }
+    });
 }
 
 Pid processIdentifier(const RunningApplication& app) {
-    @autoreleasepool {
+    return answer(Pid{0}, [&] {
         NSRunningApplication* running = appOf(app);
         return running != nil ? running.processIdentifier : 0;
-    }
+    });
 }
 
 std::optional<std::string> bundleIdentifier(const RunningApplication& app) {
-    @autoreleasepool {
-        return stringFrom(appOf(app).bundleIdentifier);
-    }
+    return answer(std::optional<std::string>(),
+                  [&] { return stringFrom(appOf(app).bundleIdentifier); });
 }
 
 std::optional<std::string> localizedName(const RunningApplication& app) {
-    @autoreleasepool {
-        return stringFrom(appOf(app).localizedName);
-    }
+    return answer(std::optional<std::string>(),
+                  [&] { return stringFrom(appOf(app).localizedName); });
 }
 
 bool isTerminated(const RunningApplication& app) {
-    @autoreleasepool {
+    return answer(true, [&] {
         NSRunningApplication* running = appOf(app);
         // The flag is refreshed only while the main run loop turns in a common mode.
         return running == nil || running.terminated ||
                !macos::processExists(running.processIdentifier);
-    }
+    });
 }
 
 bool activateWithOptions(const RunningApplication& app, std::uint64_t options) {
-    @autoreleasepool {
+    return answer(false, [&] {
         return [appOf(app)
                    activateWithOptions:static_cast<NSApplicationActivationOptions>(options)] == YES;
-    }
+    });
+}
+
+bool activateFromApplication(const RunningApplication& app, const RunningApplication& from,
+                             std::uint64_t options) {
+    return answer(false, [&] {
+        if (@available(macOS 14, *)) {
+            return [appOf(app) activateFromApplication:appOf(from)
+                                               options:static_cast<NSApplicationActivationOptions>(
+                                                           options)] == YES;
+        }
+        return false;
+    });
 }
 
 bool isOperatingSystemAtLeast(int major, int minor, int patch) {
-    @autoreleasepool {
+    return answer(false, [&] {
         const NSOperatingSystemVersion version{major, minor, patch};
         return [[NSProcessInfo processInfo] isOperatingSystemAtLeastVersion:version] == YES;
-    }
+    });
 }
 
 }  // namespace platform

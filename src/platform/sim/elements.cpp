@@ -190,6 +190,15 @@ bool isSecure(const Node& node) {
 AttributeRead readAttribute(const Live& live, const App& app, std::int32_t index,
                             std::string_view name) {
     const Node& node = app.nodes[static_cast<std::size_t>(index)];
+    if (index == 0 && app.treeOnRequest) {
+        // The tree is not built yet: the application element stands alone.
+        if (name == "AXChildren") {
+            return {AXError::success, Value{ValueList{}}};
+        }
+        if (name == "AXFocusedUIElement" || name == "AXFocusedWindow") {
+            return fail(AXError::noValue);
+        }
+    }
     if (const SimValue* value = node.find(name)) {
         return fromStored(live, app.pid, *value);
     }
@@ -286,8 +295,25 @@ bool hasAttribute(const App& app, std::int32_t index, std::string_view name) {
 AXError writeAttribute(Live& live, App& app, std::int32_t index, std::string_view name,
                        const Value& value) {
     Node& node = app.nodes[static_cast<std::size_t>(index)];
+    const auto* flag = std::get_if<bool>(&value.data);
+    if (index == 0 && app.treeOnRequest && name == "AXManualAccessibility") {
+        if (flag == nullptr) {
+            return AXError::illegalArgument;
+        }
+        app.treeOnRequest = !*flag;
+        return AXError::success;
+    }
     if (!node.isSettable(name)) {
         return AXError::attributeUnsupported;
+    }
+    if (index == 0 && name == "AXFrontmost") {
+        if (flag == nullptr) {
+            return AXError::illegalArgument;
+        }
+        if (*flag) {
+            requestActivation(live, {app.pid, 0, 0, ActivationVia::axFrontmost, std::nullopt});
+        }
+        return AXError::success;
     }
     if (name == "AXSelectedTextRange") {
         const auto* wrapped = std::get_if<Wrapped>(&value.data);
@@ -299,7 +325,6 @@ AXError writeAttribute(Live& live, App& app, std::int32_t index, std::string_vie
         return AXError::success;
     }
     if (name == "AXFocused") {
-        const auto* flag = std::get_if<bool>(&value.data);
         if (flag == nullptr) {
             return AXError::illegalArgument;
         }

@@ -21,6 +21,18 @@ const sim::KeyLayout& readingLayout(const sim::Desktop& desktop) {
     return sim::usLayout();
 }
 
+// The modifiers the user holds at this moment; lock held.
+std::uint64_t heldNow(const sim::Live& live) {
+    const sim::HeldModifiers& held = live.desktop.heldModifiers;
+    if (held.untilMs && live.elapsedMs() >= *held.untilMs) {
+        return 0;
+    }
+    return held.flags;
+}
+
+constexpr std::uint64_t otherModifiers =
+    eventFlagMaskShift | eventFlagMaskControl | eventFlagMaskAlternate;
+
 std::optional<Pid> keyboardFocus(const sim::Desktop& desktop) {
     if (desktop.focusedApplication.kind == sim::FocusedApplication::Kind::pid) {
         return desktop.focusedApplication.pid;
@@ -62,7 +74,14 @@ void postEvent(std::uint32_t tap, const Event& event) {
     const EventObject& posted = *event.object;
     const std::uint64_t flags = posted.flags.load();
     live->log.events.push_back({posted.keyDown, posted.keyCode, flags, tap, live->elapsedMs()});
-    if (!posted.keyDown || (flags & eventFlagMaskCommand) == 0) {
+    // Without the permission to post, or while somebody holds secure input, the event reaches
+    // nobody. Keys the user still holds add their modifiers: Option-Command-V is another
+    // shortcut than Command-V.
+    if (!live->desktop.postEventAccess || live->desktop.secureInput) {
+        return;
+    }
+    if (!posted.keyDown || (flags & eventFlagMaskCommand) == 0 ||
+        (heldNow(*live) & otherModifiers) != 0) {
         return;
     }
     // A Command chord is read as its Command output: on a layout whose shortcuts stay on the US
@@ -84,6 +103,25 @@ void postEvent(std::uint32_t tap, const Event& event) {
     } else if (!isCopy && app->paste) {
         live->schedule(app->paste->delayMs, sim::Task{sim::Task::Kind::paste, app->pid, 0});
     }
+}
+
+bool preflightPostEventAccess() {
+    const auto live = sim::acquire();
+    std::lock_guard lock(live->mutex);
+    return live->desktop.postEventAccess;
+}
+
+bool isSecureEventInputEnabled() {
+    const auto live = sim::acquire();
+    std::lock_guard lock(live->mutex);
+    return live->desktop.secureInput;
+}
+
+std::uint64_t eventSourceFlagsState(std::int32_t stateId) {
+    const auto live = sim::acquire();
+    std::lock_guard lock(live->mutex);
+    // A private source state holds only what was posted through it: nothing the user presses.
+    return stateId == eventSourceStatePrivate ? 0 : heldNow(*live);
 }
 
 }  // namespace platform

@@ -99,4 +99,9 @@ Clock::duration clockOffset(double ms);
 /// SIGTERM, which the caller sends after letting go of the lock.
 bool perform(Live& live, const Task& task);
 
+/// Lock held: the helper asks for an application to come to the front, as the record says how;
+/// recorded, and carried out after the application's activation delay unless it turns requests
+/// of that kind down. False when there is no such running application.
+bool requestActivation(Live& live, ActivationRecord request);
+
 }  // namespace platform::sim

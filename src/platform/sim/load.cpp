@@ -38,11 +38,15 @@ void Loader::readDesktopMembers(Value& value) {
         pasteboard,
         apps,
         timeline,
-        lastRun
+        lastRun,
+        postEventAccess,
+        secureInput,
+        heldModifiers
     };
-    static constexpr Names<9> names = {
-        "trusted", "systemVersion", "frontmost", "focusedApplication", "layouts", "pasteboard",
-        "apps",    "timeline",      "lastRun"};
+    static constexpr Names<12> names = {
+        "trusted", "systemVersion",   "frontmost",   "focusedApplication",
+        "layouts", "pasteboard",      "apps",        "timeline",
+        "lastRun", "postEventAccess", "secureInput", "heldModifiers"};
     readMembers<Key>(value, "an object", names, [&](Key key, Value& member) {
         switch (key) {
             case Key::trusted:
@@ -80,6 +84,37 @@ void Loader::readDesktopMembers(Value& value) {
                 // starts a new one.
                 skip(member);
                 break;
+            case Key::postEventAccess:
+                desktop.postEventAccess = readBool(member);
+                break;
+            case Key::secureInput:
+                desktop.secureInput = readBool(member);
+                break;
+            case Key::heldModifiers:
+                readHeldModifiers(member);
+                break;
+        }
+    });
+}
+
+void Loader::readHeldModifiers(Value& value) {
+    desktop.heldModifiers = {};
+    if (isNull(value)) {
+        return;
+    }
+    enum class Key { flags, untilMs };
+    static constexpr Names<2> names = {"flags", "untilMs"};
+    readMembers<Key>(value, "an object or null", names, [&](Key key, Value& member) {
+        if (key == Key::flags) {
+            const std::int64_t flags = readInteger(member);
+            if (flags < 0) {
+                fail("expected event flags, a number from 0");
+            }
+            desktop.heldModifiers.flags = static_cast<std::uint64_t>(flags);
+        } else if (isNull(member)) {
+            desktop.heldModifiers.untilMs.reset();
+        } else {
+            desktop.heldModifiers.untilMs = readMs(member);
         }
     });
 }
@@ -209,9 +244,18 @@ void Loader::readKeyMap(Value& value, std::array<std::u16string, 128>& keys,
 }
 
 void Loader::readPasteboard(Value& value) {
-    enum class Key { changeCount, items, readLatencyMs, writeLatencyMs, refusesTypelessItems };
-    static constexpr Names<5> names = {"changeCount", "items", "readLatencyMs", "writeLatencyMs",
-                                       "refusesTypelessItems"};
+    enum class Key {
+        changeCount,
+        items,
+        readLatencyMs,
+        writeLatencyMs,
+        refusesTypelessItems,
+        accessBehavior
+    };
+    static constexpr Names<6> names = {"changeCount",          "items",
+                                       "readLatencyMs",        "writeLatencyMs",
+                                       "refusesTypelessItems", "accessBehavior"};
+    static constexpr Names<4> behaviors = {"default", "ask", "alwaysAllow", "alwaysDeny"};
     readMembers<Key>(value, "an object", names, [&](Key key, Value& member) {
         switch (key) {
             case Key::changeCount:
@@ -228,6 +272,10 @@ void Loader::readPasteboard(Value& value) {
                 return;
             case Key::refusesTypelessItems:
                 desktop.pasteboardRefusesTypelessItems = readBool(member);
+                return;
+            case Key::accessBehavior:
+                desktop.pasteboardAccess = static_cast<PasteboardAccessBehavior>(
+                    readName(member, "access behavior", behaviors));
                 return;
         }
     });

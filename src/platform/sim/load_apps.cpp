@@ -18,11 +18,12 @@ void Loader::readApp(Value& value) {
         activation,
         copy,
         paste,
-        root
+        root,
+        treeOnRequest
     };
-    static constexpr Names<11> names = {"pid",     "bundleId",     "name",          "terminated",
-                                        "focused", "focusDelayMs", "focusedWindow", "activation",
-                                        "copy",    "paste",        "root"};
+    static constexpr Names<12> names = {
+        "pid",           "bundleId",   "name", "terminated", "focused", "focusDelayMs",
+        "focusedWindow", "activation", "copy", "paste",      "root",    "treeOnRequest"};
     App app;
     IdMap ids;
     std::vector<PendingRef> refs;
@@ -63,6 +64,9 @@ void Loader::readApp(Value& value) {
                 break;
             case Key::paste:
                 app.paste = readPaste(member);
+                break;
+            case Key::treeOnRequest:
+                app.treeOnRequest = readBool(member);
                 break;
             case Key::root:
                 app.nodes.reserve(elementsLeft);
@@ -184,10 +188,19 @@ std::optional<ActivationReaction> Loader::readActivation(Value& value) {
         return std::nullopt;
     }
     ActivationReaction reaction;
-    enum class Key { delayMs };
-    static constexpr Names<1> names = {"delayMs"};
-    readMembers<Key>(value, "an object or null", names,
-                     [&](Key, Value& member) { reaction.delayMs = readMs(member); });
+    enum class Key { delayMs, refuses };
+    static constexpr Names<2> names = {"delayMs", "refuses"};
+    static constexpr Names<2> kinds = {"fromApplication", "withOptions"};
+    readMembers<Key>(value, "an object or null", names, [&](Key key, Value& member) {
+        if (key == Key::delayMs) {
+            reaction.delayMs = readMs(member);
+            return;
+        }
+        eachElement(member, "a list of activation kinds", [&](std::size_t, Value& kind) {
+            (readName(kind, "activation kind", kinds) == 0 ? reaction.refusesFromApplication
+                                                           : reaction.refusesWithOptions) = true;
+        });
+    });
     return reaction;
 }
 

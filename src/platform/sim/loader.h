@@ -212,6 +212,7 @@ class Loader {
     void readDesktopMembers(Value& value);
     void readSystemVersion(Value& value);
     void readFocusedApplication(Value& value);
+    void readHeldModifiers(Value& value);
     void readLayouts(Value& value);
     LayoutSlot readLayout(Value& value);
     void readKeyMap(Value& value, std::array<std::u16string, 128>& keys, std::bitset<128>& given);

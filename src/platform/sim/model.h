@@ -130,6 +130,10 @@ struct PasteReaction {
 };
 struct ActivationReaction {
     double delayMs = 0;
+    // Requests of these kinds are turned down, as macOS 14 may turn down an activation that was
+    // not yielded to: the application stays where it is.
+    bool refusesFromApplication = false;
+    bool refusesWithOptions = false;
 };
 
 struct App {
@@ -144,6 +148,9 @@ struct App {
     std::optional<ActivationReaction> activation = ActivationReaction{};
     std::optional<CopyReaction> copy = CopyReaction{};
     std::optional<PasteReaction> paste = PasteReaction{};
+    // Builds its accessibility tree only once AXManualAccessibility is set on its application
+    // element (Electron, Chromium): until then the root has no children and nothing focused.
+    bool treeOnRequest = false;
     std::vector<Node> nodes;
 };
 
@@ -182,8 +189,17 @@ struct TimelineEvent {
     bool fired = false;
 };
 
+/// Modifier keys the user still holds (the parent's hotkey), until a time or for the whole run.
+struct HeldModifiers {
+    std::uint64_t flags = 0;
+    std::optional<double> untilMs;
+};
+
 struct Desktop {
     bool trusted = true;
+    bool postEventAccess = true;  // CGPreflightPostEventAccess
+    bool secureInput = false;     // IsSecureEventInputEnabled
+    HeldModifiers heldModifiers;
     std::string systemVersion = "14.0";
     std::array<int, 3> version{14, 0, 0};
     std::optional<Pid> frontmost;
@@ -197,6 +213,8 @@ struct Desktop {
     double pasteboardWriteLatencyMs = 0;  // how long each of the helper's writes takes to land
     // A pasteboard that refuses a writeObjects holding an item without any type, as AppKit may.
     bool pasteboardRefusesTypelessItems = false;
+    // With alwaysDeny the helper's reads of pasteboard data yield nothing, as a denied read does.
+    PasteboardAccessBehavior pasteboardAccess = PasteboardAccessBehavior::defaultBehavior;
     std::vector<App> apps;
     std::unordered_map<Pid, std::size_t> appIndex;
     std::vector<TimelineEvent> timeline;

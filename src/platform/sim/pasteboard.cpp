@@ -34,10 +34,10 @@ auto withItemData(const PasteboardItem& item, const char* op, Body body) {
     std::lock_guard lock(live->mutex);
     sim::logBoard(*live, op, By::helper);
     if (item.object->listed) {
-        return body(listedData(*live, *item.object));
+        return body(*live, listedData(*live, *item.object));
     }
     std::lock_guard itemLock(item.object->mutex);
-    return body(&item.object->entries);
+    return body(*live, &item.object->entries);
 }
 
 // The helper's reads of data wait for the owner to hand it over: the read latency, slept with no
@@ -51,6 +51,11 @@ void awaitData(Live& live) {
     if (latencyMs > 0) {
         std::this_thread::sleep_for(sim::clockOffset(latencyMs));
     }
+}
+
+// A read of data the user has denied this program; lock held.
+bool denied(const Live& live) {
+    return live.desktop.pasteboardAccess == PasteboardAccessBehavior::alwaysDeny;
 }
 
 // The helper's write, after the write latency (slept with the lock free); false when the
@@ -98,7 +103,7 @@ std::vector<std::string> types(const PasteboardItem& item) {
     if (!item.object) {
         return {};
     }
-    return withItemData(item, "types", [](const sim::PasteboardItemData* data) {
+    return withItemData(item, "types", [](const Live&, const sim::PasteboardItemData* data) {
         std::vector<std::string> names;
         if (data) {
             names.reserve(data->size());
@@ -115,17 +120,18 @@ std::optional<Bytes> dataForType(const PasteboardItem& item, const std::string& 
         return std::nullopt;
     }
     awaitData(*sim::acquire());
-    return withItemData(item, "dataForType",
-                        [&](const sim::PasteboardItemData* data) -> std::optional<Bytes> {
-                            if (data) {
-                                for (const auto& entry : *data) {
-                                    if (entry.type == type) {
-                                        return entry.data;
-                                    }
-                                }
-                            }
-                            return std::nullopt;
-                        });
+    return withItemData(
+        item, "dataForType",
+        [&](const Live& live, const sim::PasteboardItemData* data) -> std::optional<Bytes> {
+            if (data && !denied(live)) {
+                for (const auto& entry : *data) {
+                    if (entry.type == type) {
+                        return entry.data;
+                    }
+                }
+            }
+            return std::nullopt;
+        });
 }
 
 std::int64_t changeCount(const Pasteboard& pasteboard) {
@@ -138,16 +144,39 @@ std::int64_t changeCount(const Pasteboard& pasteboard) {
     return live->desktop.changeCount;
 }
 
-std::int64_t clearContents(const Pasteboard& pasteboard) {
+namespace {
+
+std::int64_t clearAndOwn(const Pasteboard& pasteboard, std::optional<std::uint64_t> options) {
     if (!pasteboard.object) {
         return 0;
     }
     const auto live = sim::acquire();
     std::lock_guard lock(live->mutex);
     const std::int64_t count = sim::clearBoard(*live, By::helper);
+    live->log.pasteboard.back().options = options;
     live->helperOwnership = count;
     live->helperDid(sim::Trigger::pasteboardWrite);
     return count;
+}
+
+}  // namespace
+
+std::int64_t clearContents(const Pasteboard& pasteboard) {
+    return clearAndOwn(pasteboard, std::nullopt);
+}
+
+// Recorded as a clearContents that carries its options.
+std::int64_t prepareForNewContents(const Pasteboard& pasteboard, std::uint64_t options) {
+    return clearAndOwn(pasteboard, options);
+}
+
+PasteboardAccessBehavior accessBehavior(const Pasteboard& pasteboard) {
+    if (!pasteboard.object) {
+        return PasteboardAccessBehavior::defaultBehavior;
+    }
+    const auto live = sim::acquire();
+    std::lock_guard lock(live->mutex);
+    return live->desktop.pasteboardAccess;
 }
 
 PasteboardItem newPasteboardItem() {
@@ -225,7 +254,8 @@ std::optional<std::string> stringForType(const Pasteboard& pasteboard, const std
     const auto live = sim::acquire();
     awaitData(*live);
     std::lock_guard lock(live->mutex);
-    return sim::boardString(*live, type, By::helper);
+    std::optional<std::string> text = sim::boardString(*live, type, By::helper);
+    return denied(*live) ? std::nullopt : text;
 }
 
 }  // namespace platform

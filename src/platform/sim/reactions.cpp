@@ -132,6 +132,26 @@ void record(Live& live, const Task& task, ReactionKind kind) {
 
 }  // namespace
 
+bool requestActivation(Live& live, ActivationRecord request) {
+    const Pid pid = request.pid;
+    const ActivationVia via = request.via;
+    request.atMs = live.elapsedMs();
+    live.log.activations.push_back(std::move(request));
+    live.helperDid(Trigger::activation);
+    const App* app = liveApp(live, pid);
+    if (app == nullptr) {
+        return false;
+    }
+    const bool refused =
+        app->activation &&
+        ((via == ActivationVia::fromApplication && app->activation->refusesFromApplication) ||
+         (via == ActivationVia::withOptions && app->activation->refusesWithOptions));
+    if (app->activation && !refused) {
+        live.schedule(app->activation->delayMs, Task{Task::Kind::activation, pid, 0});
+    }
+    return true;
+}
+
 bool perform(Live& live, const Task& task) {
     switch (task.kind) {
         case Task::Kind::copy:

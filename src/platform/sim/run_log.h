@@ -35,10 +35,14 @@ struct EventRecord {
     double atMs = 0;
 };
 
+enum class ActivationVia : std::uint8_t { withOptions, fromApplication, axFrontmost };
+
 struct ActivationRecord {
     Pid pid = 0;
     std::uint64_t options = 0;
     double atMs = 0;
+    ActivationVia via = ActivationVia::withOptions;
+    std::optional<Pid> from;  // the source application of an activation from one
 };
 
 struct PasteboardRecord {
@@ -49,6 +53,8 @@ struct PasteboardRecord {
     bool refused = false;    // a write of the helper's that the pasteboard turned down
     // Writes only: for each item written, its type names in order.
     std::optional<std::vector<std::vector<std::string>>> types;
+    // A clear made with options (prepareForNewContentsWithOptions:).
+    std::optional<std::uint64_t> options;
 };
 
 enum class ReactionKind : std::uint8_t { copy, paste, activation };

@@ -269,6 +269,18 @@ class Saver {
                      {"systemVersion", desktop.systemVersion},
                      {"frontmost", optionalPid(desktop.frontmost)}};
         focusedApplication(file);
+        // Written only where they differ from the default, so that older files read back the same.
+        if (!desktop.postEventAccess) {
+            file["postEventAccess"] = false;
+        }
+        if (desktop.secureInput) {
+            file["secureInput"] = true;
+        }
+        if (desktop.heldModifiers.flags != 0) {
+            const auto& held = desktop.heldModifiers;
+            file["heldModifiers"] = {{"flags", held.flags},
+                                     {"untilMs", held.untilMs ? quantity(*held.untilMs) : Json()}};
+        }
         if (desktop.layoutsGiven) {
             Json layouts = Json::object();
             if (desktop.currentLayout.kind != LayoutSlot::Kind::absent) {
@@ -289,6 +301,11 @@ class Saver {
         }
         if (desktop.pasteboardRefusesTypelessItems) {
             pasteboard["refusesTypelessItems"] = true;
+        }
+        if (desktop.pasteboardAccess != PasteboardAccessBehavior::defaultBehavior) {
+            static constexpr const char* behaviors[] = {"default", "ask", "alwaysAllow",
+                                                        "alwaysDeny"};
+            pasteboard["accessBehavior"] = behaviors[static_cast<int>(desktop.pasteboardAccess)];
         }
         file["pasteboard"] = std::move(pasteboard);
         Json apps = Json::array();
@@ -335,8 +352,7 @@ class Saver {
         if (app.focusedWindow) {
             out["focusedWindow"] = optionalElement(app, app.focusedWindow);
         }
-        out["activation"] =
-            app.activation ? Json{{"delayMs", quantity(app.activation->delayMs)}} : Json();
+        out["activation"] = app.activation ? activation(*app.activation) : Json();
         if (app.copy) {
             Json copy = {{"delayMs", quantity(app.copy->delayMs)}};
             if (app.copy->text) {
@@ -352,7 +368,25 @@ class Saver {
         out["paste"] = app.paste ? Json{{"delayMs", quantity(app.paste->delayMs)},
                                         {"transform", transformName(app.paste->transform)}}
                                  : Json();
+        if (app.treeOnRequest) {
+            out["treeOnRequest"] = true;
+        }
         out["root"] = app.nodes.empty() ? Json() : elementTree(app);
+        return out;
+    }
+
+    static Json activation(const ActivationReaction& reaction) {
+        Json out = {{"delayMs", quantity(reaction.delayMs)}};
+        if (reaction.refusesFromApplication || reaction.refusesWithOptions) {
+            Json refuses = Json::array();
+            if (reaction.refusesFromApplication) {
+                refuses.push_back("fromApplication");
+            }
+            if (reaction.refusesWithOptions) {
+                refuses.push_back("withOptions");
+            }
+            out["refuses"] = std::move(refuses);
+        }
         return out;
     }
 
@@ -403,9 +437,17 @@ class Saver {
         }
         Json activations = Json::array();
         for (const auto& activation : log.activations) {
-            activations.push_back({{"pid", activation.pid},
-                                   {"options", activation.options},
-                                   {"atMs", millis(activation.atMs)}});
+            Json entry = {{"pid", activation.pid},
+                          {"options", activation.options},
+                          {"atMs", millis(activation.atMs)}};
+            // Requests other than -activateWithOptions: say how they were made.
+            if (activation.via == ActivationVia::fromApplication) {
+                entry["via"] = "fromApplication";
+                entry["from"] = optionalPid(activation.from);
+            } else if (activation.via == ActivationVia::axFrontmost) {
+                entry["via"] = "axFrontmost";
+            }
+            activations.push_back(std::move(entry));
         }
         Json calls = Json::array();
         for (const auto& call : log.calls) {
@@ -435,6 +477,9 @@ class Saver {
                           {"atMs", millis(operation.atMs)}};
             if (operation.types) {
                 entry["types"] = *operation.types;
+            }
+            if (operation.options) {
+                entry["options"] = *operation.options;
             }
             if (operation.refused) {
                 entry["refused"] = true;

@@ -76,17 +76,26 @@ bool activateWithOptions(const RunningApplication& app, std::uint64_t options) {
     }
     const auto live = sim::acquire();
     std::lock_guard lock(live->mutex);
-    live->log.activations.push_back({app.object->pid, options, live->elapsedMs()});
-    live->helperDid(sim::Trigger::activation);
-    const sim::App* found = lookUp(*live, app);
-    if (found == nullptr || found->terminated) {
+    if (app.object->generation != live->generation) {
         return false;
     }
-    if (found->activation) {
-        live->schedule(found->activation->delayMs,
-                       sim::Task{sim::Task::Kind::activation, found->pid, 0});
+    return sim::requestActivation(
+        *live, {app.object->pid, options, 0, sim::ActivationVia::withOptions, std::nullopt});
+}
+
+bool activateFromApplication(const RunningApplication& app, const RunningApplication& from,
+                             std::uint64_t options) {
+    if (!app.object || !from.object) {
+        return false;
     }
-    return true;
+    const auto live = sim::acquire();
+    std::lock_guard lock(live->mutex);
+    const std::array<int, 3> sonoma{14, 0, 0};
+    if (app.object->generation != live->generation || live->desktop.version < sonoma) {
+        return false;
+    }
+    return sim::requestActivation(*live, {app.object->pid, options, 0,
+                                          sim::ActivationVia::fromApplication, from.object->pid});
 }
 
 bool isOperatingSystemAtLeast(int major, int minor, int patch) {

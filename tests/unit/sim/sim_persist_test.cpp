@@ -75,15 +75,21 @@ json richDesktop() {
     json root = element("root", {{"AXRole", "AXApplication"}}, {{"children", {window}}});
     return {
         {"systemVersion", "14.4"},
+        {"postEventAccess", false},
+        {"secureInput", true},
+        {"heldModifiers", {{"flags", 0x80000}, {"untilMs", 50}}},
         {"frontmost", 1},
         {"layouts", {{"current", "dvorak"}, {"asciiCapable", {{"keys", {{"8", "c"}}}}}}},
         {"pasteboard",
          {{"changeCount", 3},
-          {"items", {{{{"type", platform::plainTextType}, {"text", "user"}}}}}}},
+          {"items", {{{{"type", platform::plainTextType}, {"text", "user"}}}}},
+          {"accessBehavior", "ask"}}},
         {"apps",
          {app(1, root, {{"focused", "label"}, {"paste", {{"delayMs", 5}, {"transform", "trim"}}}}),
           app(2, element("r2", {{"AXRole", "AXApplication"}}),
-              {{"activation", {{"delayMs", 0}}}, {"copy", nullptr}})}},
+              {{"activation", {{"delayMs", 0}, {"refuses", {"fromApplication"}}}},
+               {"copy", nullptr},
+               {"treeOnRequest", true}})}},
         {"timeline",
          {{{"atMs", 0}, {"focus", {{"pid", 1}, {"element", "field"}}}},
           {{"atMs", 600000}, {"signal", "TERM"}},
@@ -122,6 +128,14 @@ TEST_F(SimPersist, ChangedStateSurvivesASaveAndReload) {
     EXPECT_EQ(saved["timeline"][1]["after"], "commandC");
     EXPECT_FALSE(saved["lastRun"]["calls"].empty());
     EXPECT_EQ(saved["lastRun"]["activations"][0]["pid"], 2);
+    // Settings written only where they differ from the default are written here.
+    const json given = richDesktop();
+    for (const char* key : {"postEventAccess", "secureInput", "heldModifiers"}) {
+        EXPECT_EQ(saved[key], given[key]) << key;
+    }
+    EXPECT_EQ(saved["pasteboard"]["accessBehavior"], "ask");
+    EXPECT_EQ(saved["apps"][1]["activation"], given["apps"][1]["activation"]);
+    EXPECT_EQ(saved["apps"][1]["treeOnRequest"], true);
 
     platform::sim::reset();
     const json reloaded = platform::sim::state();

@@ -134,6 +134,9 @@ using ::CGEventCreateKeyboardEvent;
 using ::CGEventPost;
 using ::CGEventSetFlags;
 using ::CGEventSourceCreate;
+using ::CGEventSourceFlagsState;
+using ::CGPreflightPostEventAccess;
+using ::IsSecureEventInputEnabled;
 
 using ::kTISPropertyUnicodeKeyLayoutData;
 using ::LMGetKbdType;

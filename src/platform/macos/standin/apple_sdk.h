@@ -213,6 +213,12 @@ CGEventSourceRef CGEventSourceCreate(CGEventSourceStateID stateID);
 CGEventRef CGEventCreateKeyboardEvent(CGEventSourceRef source, CGKeyCode virtualKey, bool keyDown);
 void CGEventSetFlags(CGEventRef event, CGEventFlags flags);
 void CGEventPost(CGEventTapLocation tap, CGEventRef event);
+CGEventFlags CGEventSourceFlagsState(CGEventSourceStateID stateID);
+bool CGPreflightPostEventAccess();
+
+// --- Secure event input (Carbon, HIToolbox) -----------------------------------------------
+
+Boolean IsSecureEventInputEnabled();
 
 // --- Text Input Sources (Carbon) and key layouts (CoreServices) ---------------------------
 
