@@ -208,6 +208,7 @@ bool writeObjects(const Pasteboard& pasteboard, const std::vector<PasteboardItem
     const bool owned = ownWrite(*live, lock);
     std::vector<sim::PasteboardItemData> written;
     written.reserve(items.size());
+    bool writtenBefore = false;
     for (const auto& item : items) {
         if (!item.object) {
             continue;
@@ -217,13 +218,15 @@ bool writeObjects(const Pasteboard& pasteboard, const std::vector<PasteboardItem
             written.push_back(data ? *data : sim::PasteboardItemData{});
         } else {
             std::lock_guard itemLock(item.object->mutex);
+            writtenBefore = writtenBefore || item.object->handed;
+            item.object->handed = true;
             written.push_back(item.object->entries);
         }
     }
     const bool typeless =
         std::any_of(written.begin(), written.end(),
                     [](const sim::PasteboardItemData& item) { return item.empty(); });
-    if (!owned || (typeless && live->desktop.pasteboardRefusesTypelessItems)) {
+    if (!owned || writtenBefore || (typeless && live->desktop.pasteboardRefusesTypelessItems)) {
         sim::logRefusedWrite(*live, "writeObjects", written);
         return false;
     }
