@@ -34,8 +34,8 @@ struct PasteboardItemObject {
     // A new item being made for writing.
     std::mutex mutex;
     sim::PasteboardItemData entries;
-    // Handed to a write once: as in AppKit, where such an item raises when written again, a
-    // second write that holds it is refused.
+    // Handed to a write of a pasteboard the helper owned: as in AppKit, where such an item raises
+    // when written again, a second write that holds it is refused.
     bool handed = false;
 };
 

@@ -219,7 +219,9 @@ bool writeObjects(const Pasteboard& pasteboard, const std::vector<PasteboardItem
         } else {
             std::lock_guard itemLock(item.object->mutex);
             writtenBefore = writtenBefore || item.object->handed;
-            item.object->handed = true;
+            // A pasteboard the helper no longer owns turns the write down before it looks at
+            // the items; one it owns takes them, even when it then refuses the write.
+            item.object->handed = item.object->handed || owned;
             written.push_back(item.object->entries);
         }
     }
