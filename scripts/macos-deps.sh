@@ -54,18 +54,18 @@ sha256() {
 # Downloads (unless already there) and checks one release archive, then unpacks it into $work.
 fetch() {
   local name=$1 version=$2 checksum=$3 url=$4
-  local archive="$sources/$name-$version.tar.gz"
-  if [[ ! -f "$archive" ]]; then
-    curl -fsSL --retry 3 -o "$archive.part" "$url"
-    mv "$archive.part" "$archive"
+  local file="$sources/$name-$version.tar.gz"
+  if [[ ! -f "$file" ]]; then
+    curl -fsSL --retry 3 -o "$file.part" "$url"
+    mv "$file.part" "$file"
   fi
   local got
-  got=$(sha256 "$archive")
+  got=$(sha256 "$file")
   if [[ "$got" != "$checksum" ]]; then
-    echo "macos-deps: $archive has SHA-256 $got, expected $checksum" >&2
+    echo "macos-deps: $file has SHA-256 $got, expected $checksum" >&2
     exit 1
   fi
-  tar -xzf "$archive" -C "$work"
+  tar -xzf "$file" -C "$work"
 }
 
 if [[ "$(uname -s)" == Darwin ]]; then
