@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <mutex>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -41,6 +42,21 @@ std::vector<std::string> environmentWith(const std::map<std::string, std::string
     return result;
 }
 
+// Every pipe a run makes is close-on-exec, or a child that another thread spawns at the same moment
+// would inherit this run's ends, and this run would see its own end of output only when that
+// child ends. macOS has no pipe2: the pipes are made and marked under the lock every spawn takes,
+// so no spawn falls between the two.
+std::mutex spawnLock;
+
+bool closeOnExecPipe(int (&fds)[2]) {
+    if (::pipe(fds) != 0) {
+        return false;
+    }
+    ::fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+    ::fcntl(fds[1], F_SETFD, FD_CLOEXEC);
+    return true;
+}
+
 void drain(int fd, std::string& into, bool& open) {
     char buffer[65536];
     const ssize_t count = ::read(fd, buffer, sizeof buffer);
@@ -75,14 +91,14 @@ int Run::lines() const {
 }
 
 Run run(const Options& options) {
-    // Close-on-exec: a child spawned by another thread at the same moment must not inherit this
-    // run's pipes, or this run would wait for that child's end to see its own end of output.
     int in[2];
     int out[2];
     int err[2];
-    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 ||
-        ::pipe2(err, O_CLOEXEC) != 0) {
-        throw std::runtime_error("pipe failed");
+    {
+        const std::lock_guard<std::mutex> lock(spawnLock);
+        if (!closeOnExecPipe(in) || !closeOnExecPipe(out) || !closeOnExecPipe(err)) {
+            throw std::runtime_error("pipe failed");
+        }
     }
     std::vector<std::string> args{options.program};
     args.insert(args.end(), options.args.begin(), options.args.end());
@@ -124,8 +140,11 @@ Run run(const Options& options) {
 
     const Clock::time_point start = Clock::now();
     pid_t child = -1;
-    const int spawned =
-        ::posix_spawn(&child, argv[0], &actions, &attributes, argv.data(), envp.data());
+    int spawned = 0;
+    {
+        const std::lock_guard<std::mutex> lock(spawnLock);
+        spawned = ::posix_spawn(&child, argv[0], &actions, &attributes, argv.data(), envp.data());
+    }
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     ::close(in[0]);
@@ -193,7 +212,11 @@ Run run(const Options& options) {
     rusage usage{};
     while (::wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {
     }
+#ifdef __APPLE__
+    result.maxRssKb = usage.ru_maxrss / 1024;  // bytes there
+#else
     result.maxRssKb = usage.ru_maxrss;
+#endif
     result.elapsedMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     ::close(out[0]);
     ::close(err[0]);
