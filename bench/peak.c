@@ -23,7 +23,11 @@ int main(int argc, char** argv) {
     }
     FILE* out = fopen(argv[1], "w");
     if (out != NULL) {
+#ifdef __APPLE__
+        fprintf(out, "%ld\n", usage.ru_maxrss / 1024); /* bytes there */
+#else
         fprintf(out, "%ld\n", usage.ru_maxrss);
+#endif
         fclose(out);
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
