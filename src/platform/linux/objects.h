@@ -33,6 +33,9 @@ struct ElementObject {
     Pid pid = 0;
     std::optional<std::uint32_t> role;
     std::optional<std::vector<std::string>> interfaces;
+    // The last whole text fetched and its character count, which tells whether it still holds.
+    std::optional<std::string> text;
+    std::int32_t textCount = -1;
 };
 
 struct RunningApplicationObject {
