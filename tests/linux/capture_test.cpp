@@ -217,6 +217,22 @@ TEST(LinuxCapture, StoppedApplicationCostsOneTimeOutPerRead) {
     EXPECT_LT(run.elapsedMs, 8000);
 }
 
+TEST(LinuxCapture, AnApplicationOffTheBusIsAnsweredAtOnce) {
+    // GTK without its bridge never joins the accessibility bus, as xterm never does: there is
+    // no focus to wait for, and the registry is asked once or twice, not every 10 ms for 500 ms.
+    linuxdesktop::App app = linuxdesktop::gtk3App("entry");
+    app.env = {{"NO_AT_BRIDGE", "1"}};
+    const linuxdesktop::Desktop desktop(app);
+    const json reply = capture(desktop);
+    EXPECT_TRUE(reply["focus"].is_null()) << reply;
+    EXPECT_EQ(reply["app"]["pid"], desktop.appPid());
+    const auto calls = desktop.trace();
+    const auto registry = std::count_if(calls.begin(), calls.end(), [](const std::string& line) {
+        return line.find("GetChildren org.a11y.atspi.Registry") != std::string::npos;
+    });
+    EXPECT_LT(registry, 6) << calls.size() << " calls";
+}
+
 TEST(LinuxCapture, StoppedApplicationAndAShortDeadline) {
     const linuxdesktop::Desktop desktop("entry");
     const harness::Run run = captureWhileStopped(desktop, 700);

@@ -337,8 +337,12 @@ std::optional<Subject> subjectOf(const Element& element, AXError& error) {
     }
     auto at = atspi::target(*element.object);
     if (!at) {
-        // An application that has not registered on the bus, or no bus at all.
-        error = AXError::cannotComplete;
+        // No bus, or a registry that does not answer, cannot complete; an application the
+        // registry does not list is no accessible element at all, and is not waited for.
+        error = element.object->kind == Kind::application &&
+                        atspi::unregistered(element.object->pid, element.object->timeoutMs.load())
+                    ? AXError::invalidUIElement
+                    : AXError::cannotComplete;
         return std::nullopt;
     }
     return Subject{*element.object, *at};

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <mutex>
+#include <vector>
 
 namespace platform::atspi {
 
@@ -32,19 +33,42 @@ std::optional<Pid> pidOfBus(const std::string& bus, int timeoutMs) {
     return pid;
 }
 
-std::optional<Ref> applicationRoot(Pid pid, int timeoutMs) {
+namespace {
+
+// Every application's root as the registry lists them, or none when it does not answer.
+std::optional<std::vector<Ref>> roots(int timeoutMs) {
     const Reply reply =
         call(Ref{registryBus, rootPath}, "org.a11y.atspi.Accessible", "GetChildren", {}, timeoutMs);
-    const auto roots = readRefs(reply);
-    if (!roots) {
+    return readRefs(reply);
+}
+
+}  // namespace
+
+std::optional<Ref> applicationRoot(Pid pid, int timeoutMs) {
+    const auto all = roots(timeoutMs);
+    if (!all) {
         return std::nullopt;
     }
-    for (const Ref& root : *roots) {
+    for (const Ref& root : *all) {
         if (pidOfBus(root.bus, timeoutMs) == pid) {
             return root;
         }
     }
     return std::nullopt;
+}
+
+bool unregistered(Pid pid, int timeoutMs) {
+    const auto all = roots(timeoutMs);
+    if (!all) {
+        return false;
+    }
+    for (const Ref& root : *all) {
+        const auto owner = pidOfBus(root.bus, timeoutMs);
+        if (!owner || *owner == pid) {
+            return false;  // an owner not told is not known to be somebody else
+        }
+    }
+    return true;
 }
 
 }  // namespace platform::atspi
