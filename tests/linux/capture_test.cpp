@@ -202,6 +202,13 @@ TEST(LinuxCapture, ComposerAndConversationRows) {
     }
 }
 
+TEST(LinuxCapture, AFieldIsLabelledByTheLabelRelatedToIt) {
+    const linuxdesktop::Desktop desktop("labelled");
+    const json reply = capture(desktop);
+    EXPECT_EQ(reply["focus"]["role"], "AXTextField") << reply;
+    EXPECT_EQ(reply["conversation"]["focusLabel"], "Recipient") << reply;
+}
+
 TEST(LinuxCapture, StoppedApplicationCostsOneTimeOutPerRead) {
     const linuxdesktop::Desktop desktop("entry");
     const harness::Run run = captureWhileStopped(desktop, 30000);

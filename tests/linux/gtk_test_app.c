@@ -1,7 +1,8 @@
 /* A GTK3 window for the Linux desktop tests: a single-line field, a multi-line field with text,
-   a password field, a list of message rows and a button. With the name of a widget as its
-   argument it gives that widget the keyboard focus (taking the X input focus itself, since no
-   window manager runs), then prints "ready" on standard output once the widget has it. */
+   a field named by its label, a password field, a list of message rows and a button. With the name
+   of a widget as its argument it gives that widget the keyboard focus (taking the X input focus
+   itself, since no window manager runs), then prints "ready" on standard output once the widget has
+   it. */
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 #include <stdio.h>
@@ -93,6 +94,13 @@ static void activate(GtkApplication* app, gpointer data) {
     gtk_container_add(GTK_CONTAINER(scroll), view);
     gtk_box_pack_start(GTK_BOX(box), scroll, TRUE, TRUE, 0);
 
+    /* A field named only by the label the toolkit relates to it. */
+    GtkWidget* recipient = gtk_entry_new();
+    GtkWidget* label = gtk_label_new_with_mnemonic("_Recipient");
+    gtk_label_set_mnemonic_widget(GTK_LABEL(label), recipient);
+    gtk_box_pack_start(GTK_BOX(box), label, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(box), recipient, FALSE, FALSE, 0);
+
     GtkWidget* password = gtk_entry_new();
     gtk_entry_set_visibility(GTK_ENTRY(password), FALSE);
     gtk_entry_set_text(GTK_ENTRY(password), "hunter2");
@@ -116,6 +124,8 @@ static void activate(GtkApplication* app, gpointer data) {
         target = password;
     } else if (strcmp(wanted, "button") == 0) {
         target = button;
+    } else if (strcmp(wanted, "labelled") == 0) {
+        target = recipient;
     } else if (strcmp(wanted, "selection") == 0) {
         target = entry;
     } else {

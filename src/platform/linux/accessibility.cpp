@@ -71,15 +71,14 @@ Got<atspi::AxRole> axRoleOf(Subject& s) {
     if (!role.ok()) {
         return Got<atspi::AxRole>::failed(role.error);
     }
-    bool multiLine = false;
-    if (*role.value == ATSPI_ROLE_TEXT || *role.value == ATSPI_ROLE_ENTRY) {
-        const auto state = atspi::states(s.at);
-        if (!state.ok()) {
-            return Got<atspi::AxRole>::failed(state.error);
-        }
-        multiLine = atspi::has(*state.value, ATSPI_STATE_MULTI_LINE);
+    if (!atspi::statesTellTheRole(*role.value)) {
+        return Got<atspi::AxRole>::of(atspi::axRole(*role.value, {}));
     }
-    return Got<atspi::AxRole>::of(atspi::axRole(*role.value, multiLine));
+    const auto state = atspi::states(s.at);
+    if (!state.ok()) {
+        return Got<atspi::AxRole>::failed(state.error);
+    }
+    return Got<atspi::AxRole>::of(atspi::axRole(*role.value, *state.value));
 }
 
 bool isStaticText(std::uint32_t role) {
@@ -223,7 +222,31 @@ AttributeRead title(Subject& s) {
     if (const auto ax = axRoleOf(s); ax.ok() && nameIsDescription(ax.value->role)) {
         return failed(AXError::noValue);
     }
-    return nonEmpty(atspi::stringProperty(s.at, atspi::accessibleInterface, "Name"));
+    AttributeRead own = nonEmpty(atspi::stringProperty(s.at, atspi::accessibleInterface, "Name"));
+    if (own.error != AXError::noValue) {
+        return own;
+    }
+    // A field without a name of its own is named by the label the toolkit relates to it (GTK's
+    // mnemonic labels), as AX names a field by its title element.
+    const atspi::Reply reply =
+        atspi::call(s.at.ref, atspi::accessibleInterface, "GetRelationSet", {}, s.at.timeoutMs);
+    const auto relations = atspi::readRelations(reply);
+    if (!relations) {
+        return own;
+    }
+    for (const auto& [type, targets] : *relations) {
+        if (type != ATSPI_RELATION_LABELLED_BY) {
+            continue;
+        }
+        for (const Ref& label : targets) {
+            AttributeRead named = nonEmpty(atspi::stringProperty(
+                atspi::Target{label, s.at.timeoutMs}, atspi::accessibleInterface, "Name"));
+            if (named.error == AXError::success) {
+                return named;
+            }
+        }
+    }
+    return own;
 }
 
 AttributeRead description(Subject& s) {

@@ -472,6 +472,35 @@ std::optional<std::vector<std::int32_t>> readInt32s(const Reply& reply) {
     return basicsFrom<std::int32_t, DBUS_TYPE_INT32>(fields);
 }
 
+std::optional<std::vector<std::pair<std::uint32_t, std::vector<Ref>>>> readRelations(
+    const Reply& reply) {
+    DBusMessageIter relations;
+    if (!firstArray(reply, relations)) {
+        return std::nullopt;
+    }
+    std::vector<std::pair<std::uint32_t, std::vector<Ref>>> found;
+    while (dbus_message_iter_get_arg_type(&relations) == DBUS_TYPE_STRUCT) {
+        DBusMessageIter fields;
+        dbus_message_iter_recurse(&relations, &fields);
+        const auto type = basic<dbus_uint32_t, DBUS_TYPE_UINT32>(fields);
+        if (type && dbus_message_iter_next(&fields) &&
+            dbus_message_iter_get_arg_type(&fields) == DBUS_TYPE_ARRAY) {
+            DBusMessageIter targets;
+            dbus_message_iter_recurse(&fields, &targets);
+            std::vector<Ref> refs;
+            while (dbus_message_iter_get_arg_type(&targets) == DBUS_TYPE_STRUCT) {
+                if (auto ref = refAt(targets)) {
+                    refs.push_back(std::move(*ref));
+                }
+                dbus_message_iter_next(&targets);
+            }
+            found.emplace_back(*type, std::move(refs));
+        }
+        dbus_message_iter_next(&relations);
+    }
+    return found;
+}
+
 std::optional<std::vector<std::pair<std::string, std::string>>> readStringMap(const Reply& reply) {
     DBusMessageIter entries;
     if (!firstArray(reply, entries)) {
