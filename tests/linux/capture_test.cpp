@@ -209,6 +209,21 @@ TEST(LinuxCapture, AFieldIsLabelledByTheLabelRelatedToIt) {
     EXPECT_EQ(reply["conversation"]["focusLabel"], "Recipient") << reply;
 }
 
+TEST(LinuxCapture, OnWaylandTheFrontApplicationIsTheOneWithTheActiveWindow) {
+    // A native Wayland window is nothing to X11: the helper, with no DISPLAY either, finds the
+    // application by the window AT-SPI reports ACTIVE.
+    linuxdesktop::App app = linuxdesktop::gtk3App("entry");
+    app.wayland = true;
+    const linuxdesktop::Desktop desktop(app);
+    const harness::Run run = runHelper(desktop, "capture", readerRequest(1000), {{"DISPLAY", ""}});
+    ASSERT_EQ(run.lines(), 1) << run.out << run.err;
+    const json reply = run.reply();
+    EXPECT_EQ(reply["ok"], true) << reply;
+    EXPECT_EQ(reply["app"]["pid"], desktop.appPid());
+    EXPECT_EQ(reply["focus"]["role"], "AXTextField") << reply;
+    EXPECT_EQ(reply["field"], "single line \u00e9\U0001F600 text");
+}
+
 TEST(LinuxCapture, StoppedApplicationCostsOneTimeOutPerRead) {
     const linuxdesktop::Desktop desktop("entry");
     const harness::Run run = captureWhileStopped(desktop, 30000);

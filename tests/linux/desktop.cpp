@@ -35,7 +35,9 @@ std::vector<std::string> environmentWith(const std::map<std::string, std::string
         }
     }
     for (const auto& [name, value] : extra) {
-        all.push_back(name + "=" + value);
+        if (!value.empty()) {  // an empty value removes the variable
+            all.push_back(name + "=" + value);
+        }
     }
     return all;
 }
@@ -198,6 +200,23 @@ Desktop::Desktop(const App& app) {
         if (app.windowManager) {
             children_.push_back(
                 start({"openbox", "--sm-disable"}, environmentWith(session), group_, -1, -1));
+        }
+        if (app.wayland) {
+            children_.push_back(start({"weston", "--backend=x11-backend.so", "--use-pixman",
+                                       std::string("--socket=") + waylandSocket, "--idle-time=0"},
+                                      environmentWith(session), group_, -1, -1));
+            // Ready once its socket is there.
+            const std::string socket = runtimeDir_ + "/" + waylandSocket;
+            const auto limit = std::chrono::steady_clock::now() + startLimit;
+            while (!std::filesystem::exists(socket)) {
+                if (std::chrono::steady_clock::now() > limit) {
+                    throw std::runtime_error("weston did not start");
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            session["WAYLAND_DISPLAY"] = waylandSocket;
+            session["GDK_BACKEND"] = "wayland";
+            session["DISPLAY"] = "";
         }
         if (app.registryFirst) {
             startRegistry(environmentWith(session));

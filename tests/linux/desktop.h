@@ -20,7 +20,13 @@ struct App {
     /// The accessibility bus and its registry started before the application: Qt 5 joins the
     /// bus only when the registry is already there.
     bool registryFirst = false;
+    /// A Wayland compositor (Weston on the X server) for the application, which then runs with
+    /// no DISPLAY of its own.
+    bool wayland = false;
 };
+
+/// The compositor's socket name in a desktop's XDG_RUNTIME_DIR.
+inline constexpr const char* waylandSocket = "larkspin-wayland";
 
 /// The GTK 3 test application with that widget focused.
 App gtk3App(const std::string& focus);

@@ -51,8 +51,11 @@ static gboolean report_ready(gpointer data) {
     if (target != NULL) {
         GdkWindow* window = gtk_widget_get_window(gtk_widget_get_toplevel(target));
         if (window != NULL && gdk_window_is_viewable(window)) {
-            Display* display = GDK_DISPLAY_XDISPLAY(gdk_window_get_display(window));
-            XSetInputFocus(display, GDK_WINDOW_XID(window), RevertToParent, CurrentTime);
+            /* On Wayland the compositor gives the keyboard to the window it maps. */
+            if (GDK_IS_X11_DISPLAY(gdk_window_get_display(window))) {
+                Display* display = GDK_DISPLAY_XDISPLAY(gdk_window_get_display(window));
+                XSetInputFocus(display, GDK_WINDOW_XID(window), RevertToParent, CurrentTime);
+            }
             gtk_widget_grab_focus(target);
         }
     }

@@ -10,6 +10,7 @@
 #include <map>
 
 #include "display.h"
+#include "front.h"
 #include "node.h"
 #include "registry.h"
 #include "roles.h"
@@ -379,7 +380,7 @@ AttributeRead systemWideAttribute(const ElementObject& element, const std::strin
     if (attribute != "AXFocusedApplication" && attribute != "AXFocusedUIElement") {
         return failed(AXError::attributeUnsupported);
     }
-    const auto pid = atspi::frontmostPid();
+    const auto pid = atspi::frontPid(element.timeoutMs.load());
     if (!pid) {
         return failed(AXError::noValue);
     }

@@ -33,19 +33,14 @@ std::optional<Pid> pidOfBus(const std::string& bus, int timeoutMs) {
     return pid;
 }
 
-namespace {
-
-// Every application's root as the registry lists them, or none when it does not answer.
-std::optional<std::vector<Ref>> roots(int timeoutMs) {
+std::optional<std::vector<Ref>> applicationRoots(int timeoutMs) {
     const Reply reply =
         call(Ref{registryBus, rootPath}, "org.a11y.atspi.Accessible", "GetChildren", {}, timeoutMs);
     return readRefs(reply);
 }
 
-}  // namespace
-
 std::optional<Ref> applicationRoot(Pid pid, int timeoutMs) {
-    const auto all = roots(timeoutMs);
+    const auto all = applicationRoots(timeoutMs);
     if (!all) {
         return std::nullopt;
     }
@@ -58,7 +53,7 @@ std::optional<Ref> applicationRoot(Pid pid, int timeoutMs) {
 }
 
 bool unregistered(Pid pid, int timeoutMs) {
-    const auto all = roots(timeoutMs);
+    const auto all = applicationRoots(timeoutMs);
     if (!all) {
         return false;
     }

@@ -4,11 +4,15 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "bus.h"
 #include "platform/types.h"
 
 namespace platform::atspi {
+
+/// Every application's root as the registry lists them, or none when it does not answer.
+std::optional<std::vector<Ref>> applicationRoots(int timeoutMs);
 
 /// The root object of the application the process registered, or none.
 std::optional<Ref> applicationRoot(Pid pid, int timeoutMs);
