@@ -2,9 +2,12 @@
 #include "node.h"
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
+#include <functional>
 #include <map>
 #include <mutex>
+#include <thread>
 
 #include "display.h"
 #include "registry.h"
@@ -71,21 +74,53 @@ std::optional<Point> windowOrigin(const Target& at) {
     return known->emplace(at.ref.bus, origin).first->second;
 }
 
-// A rectangle as the screen has it, whatever the toolkit's habit.
-Got<Rect> onScreen(const Target& at, Got<Rect> rect) {
+bool unplaced(const Got<Rect>& rect) {
+    return rect.ok() && rect.value->origin.x == -1 && rect.value->origin.y == -1;
+}
+
+// Gecko places nothing for a moment after a page loads (every position -1,-1) and everything
+// once its layout is done: a read that meets it asks again, every 10 ms, until the layout is
+// there or the process's one wait for it (as long as the focus wait) has passed. After that,
+// an unplaced frame is no frame rather than a wrong one.
+Got<Rect> placedByGecko(const Target& at, Got<Rect> rect, const std::function<Got<Rect>()>& ask) {
+    constexpr auto layoutWait = std::chrono::milliseconds(500);
+    static std::mutex mutex;
+    static std::optional<Clock::time_point> waitEnds;
+    std::optional<Clock::time_point> until;
+    {
+        std::lock_guard lock(mutex);
+        if (!waitEnds) {
+            waitEnds = Clock::now() + std::min<Clock::duration>(
+                                          layoutWait, std::chrono::milliseconds(at.timeoutMs));
+        }
+        until = waitEnds;
+    }
+    while (unplaced(rect) && Clock::now() < *until) {
+        std::this_thread::sleep_for(
+            std::min<Clock::duration>(std::chrono::milliseconds(10), *until - Clock::now()));
+        rect = ask();
+    }
+    return unplaced(rect) ? Got<Rect>::failed(AXError::noValue) : rect;
+}
+
+// A rectangle as the screen has it, whatever the toolkit's habit; `ask` asks for it again.
+Got<Rect> onScreen(const Target& at, const std::function<Got<Rect>()>& ask) {
+    Got<Rect> rect = ask();
     if (!rect.ok()) {
         return rect;
     }
     const Toolkit& toolkit = toolkitOf(at.ref.bus, at.timeoutMs);
-    Rect& r = *rect.value;
-    if (toolkit.unplacedAtMinusOne && r.origin.x == -1 && r.origin.y == -1) {
-        return Got<Rect>::failed(AXError::noValue);  // not laid out yet: no frame, not a wrong one
+    if (toolkit.unplacedAtMinusOne && unplaced(rect)) {
+        rect = placedByGecko(at, std::move(rect), ask);
+        if (!rect.ok()) {
+            return rect;
+        }
     }
     if (toolkit.windowRelativeExtents) {
         // Without a display (Wayland) the window's own coordinates are all there is.
         if (const auto origin = windowOrigin(at)) {
-            r.origin.x += origin->x;
-            r.origin.y += origin->y;
+            rect.value->origin.x += origin->x;
+            rect.value->origin.y += origin->y;
         }
     }
     return rect;
@@ -267,21 +302,27 @@ Got<std::int32_t> caret(const Target& at) {
 }
 
 Got<Rect> extents(const Target& at) {
-    return onScreen(at, rectOf(call(at.ref, componentInterface, "GetExtents",
-                                    {Argument::ofUnsigned(screenCoordinates)}, at.timeoutMs)));
+    return onScreen(at, [&] {
+        return rectOf(call(at.ref, componentInterface, "GetExtents",
+                           {Argument::ofUnsigned(screenCoordinates)}, at.timeoutMs));
+    });
 }
 
 Got<Rect> rangeExtents(const Target& at, std::int32_t start, std::int32_t end) {
-    return onScreen(at, rectOf(call(at.ref, textInterface, "GetRangeExtents",
-                                    {Argument::of(start), Argument::of(end),
-                                     Argument::ofUnsigned(screenCoordinates)},
-                                    at.timeoutMs)));
+    return onScreen(at, [&] {
+        return rectOf(
+            call(at.ref, textInterface, "GetRangeExtents",
+                 {Argument::of(start), Argument::of(end), Argument::ofUnsigned(screenCoordinates)},
+                 at.timeoutMs));
+    });
 }
 
 Got<Rect> characterExtents(const Target& at, std::int32_t offset) {
-    return onScreen(at, rectOf(call(at.ref, textInterface, "GetCharacterExtents",
-                                    {Argument::of(offset), Argument::ofUnsigned(screenCoordinates)},
-                                    at.timeoutMs)));
+    return onScreen(at, [&] {
+        return rectOf(call(at.ref, textInterface, "GetCharacterExtents",
+                           {Argument::of(offset), Argument::ofUnsigned(screenCoordinates)},
+                           at.timeoutMs));
+    });
 }
 
 AXError callForTrue(const Target& at, const char* interface, const char* method,
