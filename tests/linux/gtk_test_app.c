@@ -121,7 +121,21 @@ static void activate(GtkApplication* app, gpointer data) {
     gtk_box_pack_start(GTK_BOX(box), row, FALSE, FALSE, 0);
 
     gtk_widget_show_all(window);
-    if (strcmp(wanted, "view") == 0) {
+    if (strcmp(wanted, "large") == 0) {
+        /* A 5 MB document, lines of text with a character outside the BMP now and then, the
+           caret at its end. */
+        GString* text = g_string_new(NULL);
+        while (text->len < 5 * 1024 * 1024) {
+            g_string_append(text, "a line of the large document, caf\xC3\xA9 \xF0\x9F\x98\x80\n");
+        }
+        GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(view));
+        gtk_text_buffer_set_text(buffer, text->str, (gint)text->len);
+        g_string_free(text, TRUE);
+        GtkTextIter end;
+        gtk_text_buffer_get_end_iter(buffer, &end);
+        gtk_text_buffer_place_cursor(buffer, &end);
+    }
+    if (strcmp(wanted, "view") == 0 || strcmp(wanted, "large") == 0) {
         target = view;
     } else if (strcmp(wanted, "password") == 0) {
         target = password;

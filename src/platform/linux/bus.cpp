@@ -4,6 +4,7 @@
 // call is appended to that file (the tests use it to prove what was never asked).
 #include "bus.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -130,8 +131,9 @@ void dropLateReplies(DBusConnection* connection) {
     }
 }
 
+// One line per call, written once it has been answered, with the time the answer took.
 void trace(const char* interface, const char* method, const Ref& object,
-           const std::vector<Argument>& arguments) {
+           const std::vector<Argument>& arguments, std::chrono::steady_clock::time_point sent) {
     std::FILE* file = connection().trace;
     if (file == nullptr) {
         return;
@@ -142,7 +144,8 @@ void trace(const char* interface, const char* method, const Ref& object,
             std::fprintf(file, " %s", argument.string.c_str());
         }
     }
-    std::fprintf(file, "\n");
+    const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - sent;
+    std::fprintf(file, " %.3fms\n", took.count());
     std::fflush(file);
 }
 
@@ -262,7 +265,7 @@ Reply send(const Ref& object, const char* interface, const char* method,
         !dbus_validate_path(object.path.c_str(), nullptr)) {
         return Reply(std::string(DBUS_ERROR_INVALID_ARGS));
     }
-    trace(interface, method, object, traced);
+    const auto sent = std::chrono::steady_clock::now();
     DBusMessage* message =
         dbus_message_new_method_call(object.bus.c_str(), object.path.c_str(), interface, method);
     if (message == nullptr || !build(message)) {
@@ -277,6 +280,7 @@ Reply send(const Ref& object, const char* interface, const char* method,
         connection, message, timeoutMs > 0 ? timeoutMs : 1, &error);
     dbus_message_unref(message);
     dropLateReplies(connection);
+    trace(interface, method, object, traced, sent);
     if (answer == nullptr) {
         Reply failed(std::string(error.name != nullptr ? error.name : DBUS_ERROR_FAILED));
         dbus_error_free(&error);

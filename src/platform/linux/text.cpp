@@ -7,9 +7,9 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <string_view>
 
-#include "text/scalars.h"
 #include "toolkit.h"
 
 namespace platform::atspi {
@@ -41,39 +41,114 @@ Got<std::int32_t> characterCount(const Target& at) {
 }
 
 void remember(ElementObject& element, const std::string& raw, std::int32_t count) {
+    auto kept = std::make_shared<const std::string>(raw);
     std::lock_guard lock(element.mutex);
-    element.text = raw;
+    element.text = std::move(kept);
     element.textCount = count;
+    element.textMark = {0, 0, 0};
+}
+
+// A place in a text: its byte offset, and the code points and UTF-16 units before it.
+struct Place {
+    std::size_t byte = 0;
+    std::int64_t scalars = 0;
+    std::int64_t units = 0;
+};
+
+// D-Bus strings are well-formed UTF-8: a character starts at every byte that is no continuation
+// byte, and takes two UTF-16 units when its lead byte says four bytes.
+std::size_t lengthAt(std::string_view text, std::size_t byte) {
+    const auto lead = static_cast<unsigned char>(text[byte]);
+    return lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+}
+
+// Forward from `from` to `target` code points, or the end of the text.
+Place toScalars(std::string_view text, Place from, std::int64_t target) {
+    while (from.byte < text.size() && from.scalars < target) {
+        const std::size_t length = lengthAt(text, from.byte);
+        from.byte = std::min(from.byte + length, text.size());
+        from.scalars += 1;
+        from.units += length == 4 ? 2 : 1;
+    }
+    return from;
+}
+
+// Forward from `from` to the character that starts at `target` units, or the one whose two units
+// `target` falls between, or the end of the text.
+Place toUnits(std::string_view text, Place from, std::int64_t target) {
+    while (from.byte < text.size()) {
+        const std::size_t length = lengthAt(text, from.byte);
+        const std::int64_t units = length == 4 ? 2 : 1;
+        if (from.units + units > target) {
+            break;
+        }
+        from.byte = std::min(from.byte + length, text.size());
+        from.scalars += 1;
+        from.units += units;
+    }
+    return from;
+}
+
+// The text a conversion works on: the last whole text, conversions in it going on from the last
+// place converted at; or a part fetched for this conversion alone.
+struct Source {
+    std::shared_ptr<const std::string> text;
+    ElementObject* remembered = nullptr;  // the element whose last whole text it is
+};
+
+Place startFor(const Source& source, bool byScalars, std::int64_t target) {
+    if (source.remembered == nullptr) {
+        return {};
+    }
+    std::lock_guard lock(source.remembered->mutex);
+    const auto& [byte, scalars, units] = source.remembered->textMark;
+    if ((byScalars ? scalars : units) > target || source.remembered->text != source.text) {
+        return {};
+    }
+    return Place{static_cast<std::size_t>(byte), scalars, units};
+}
+
+void markAt(const Source& source, const Place& place) {
+    if (source.remembered == nullptr) {
+        return;
+    }
+    std::lock_guard lock(source.remembered->mutex);
+    if (source.remembered->text == source.text) {
+        source.remembered->textMark = {static_cast<std::int64_t>(place.byte), place.scalars,
+                                       place.units};
+    }
 }
 
 // The toolkit's text up to `end` code points, as fetched (never unpadded: only code-point
 // toolkits come here). The last whole text serves while the count says nothing was added or
 // taken away.
-Got<std::string> prefix(TextSubject& s, std::int32_t end) {
+Got<Source> prefix(TextSubject& s, std::int32_t end) {
     const auto count = characterCount(s.at);
     if (!count.ok()) {
-        return Got<std::string>::failed(count.error);
+        return Got<Source>::failed(count.error);
     }
     {
         std::lock_guard lock(s.element.mutex);
         if (s.element.text && s.element.textCount == *count.value) {
-            return Got<std::string>::of(*s.element.text);
+            return Got<Source>::of(Source{s.element.text, &s.element});
         }
     }
     const std::int32_t upTo = std::min(end, *count.value);
     const Reply reply = call(s.at.ref, textInterface, "GetText",
                              {Argument::of(std::int32_t{0}), Argument::of(upTo)}, s.at.timeoutMs);
     if (!reply.ok()) {
-        return Got<std::string>::failed(errorOf(reply));
+        return Got<Source>::failed(errorOf(reply));
     }
     auto text = readString(reply);
     if (!text) {
-        return Got<std::string>::failed(AXError::failure);
+        return Got<Source>::failed(AXError::failure);
     }
     if (upTo == *count.value) {
         remember(s.element, *text, *count.value);
+        std::lock_guard lock(s.element.mutex);
+        return Got<Source>::of(Source{s.element.text, &s.element});
     }
-    return Got<std::string>::of(std::move(*text));
+    return Got<Source>::of(Source{std::make_shared<const std::string>(std::move(*text))});
 }
 
 // Whether the toolkit offset `end` falls inside a character of two UTF-16 units, as the one
@@ -154,8 +229,13 @@ Got<std::int64_t> utf16Length(TextSubject& s) {
                           : Got<std::int64_t>::failed(count.error);
     }
     const auto all = prefix(s, std::numeric_limits<std::int32_t>::max());
-    return all.ok() ? Got<std::int64_t>::of(text::utf16OfScalars(*all.value, largestOffset))
-                    : Got<std::int64_t>::failed(all.error);
+    if (!all.ok()) {
+        return Got<std::int64_t>::failed(all.error);
+    }
+    const Source& source = *all.value;
+    const Place end = toScalars(*source.text, startFor(source, true, largestOffset), largestOffset);
+    markAt(source, end);
+    return Got<std::int64_t>::of(end.units);
 }
 
 Got<Range> utf16Range(TextSubject& s, std::int32_t start, std::int32_t end) {
@@ -167,9 +247,13 @@ Got<Range> utf16Range(TextSubject& s, std::int32_t start, std::int32_t end) {
     if (!before.ok()) {
         return Got<Range>::failed(before.error);
     }
-    const std::int64_t from = text::utf16OfScalars(*before.value, start);
-    const std::int64_t to = text::utf16OfScalars(*before.value, end);
-    return Got<Range>::of(Range{from, to - from});
+    // One pass: to the start, and from there on to the end.
+    const Source& source = *before.value;
+    const std::string_view text = *source.text;
+    const Place from = toScalars(text, startFor(source, true, start), start);
+    const Place to = toScalars(text, from, end);
+    markAt(source, to);
+    return Got<Range>::of(Range{from.units, to.units - from.units});
 }
 
 Got<std::pair<std::int32_t, std::int32_t>> toolkitRange(TextSubject& s, const Range& range) {
@@ -196,15 +280,18 @@ Got<std::pair<std::int32_t, std::int32_t>> toolkitRange(TextSubject& s, const Ra
     if (!before.ok()) {
         return Result::failed(before.error);
     }
-    const std::string_view units = *before.value;
+    const Source& source = *before.value;
+    const std::string_view text = *source.text;
+    const Place from = toUnits(text, startFor(source, false, range.location), range.location);
+    Place to = toUnits(text, from, end);
+    markAt(source, to);
     // An end inside a surrogate pair takes the whole character: a range is never shortened to
     // nothing by splitting one.
-    std::int64_t last = text::scalarsOfUtf16(units, end);
-    const std::int64_t reached = text::utf16OfScalars(units, last);
-    if (reached < end && text::utf16OfScalars(units, last + 1) > reached) {
+    std::int64_t last = to.scalars;
+    if (to.units < end && to.byte < text.size()) {
         ++last;
     }
-    return Result::of(std::pair{narrow(text::scalarsOfUtf16(units, range.location)), narrow(last)});
+    return Result::of(std::pair{narrow(from.scalars), narrow(last)});
 }
 
 }  // namespace platform::atspi
