@@ -117,6 +117,37 @@ TEST(LinuxCapture, FocusedSingleLineField) {
     EXPECT_GT(anchor["h"].get<double>(), 0.0);
 }
 
+TEST(LinuxCapture, ALargeDocumentIsFetchedOnce) {
+    // 5 MB with characters outside the BMP throughout, the caret at its end: the value, the
+    // caret's offset and its bounds all need the text up to the end, which comes over the bus
+    // once; the anchor is where GTK draws the caret.
+    const linuxdesktop::Desktop desktop("large");
+    const json reply = capture(desktop);
+    EXPECT_EQ(reply["focus"]["role"], "AXTextArea");
+    EXPECT_EQ(reply["input"]["truncated"], true);
+    EXPECT_EQ(reply["focus"]["anchor"], toolkitBounds(desktop)) << reply["focus"];
+    // The field's own calls (the conversation reads the rows' texts besides).
+    const std::string path = [&] {
+        for (const std::string& line : desktop.trace()) {
+            if (line.find(" CaretOffset ") != std::string::npos) {
+                std::istringstream words(line);
+                std::string call, bus, object;
+                words >> call >> bus >> object;
+                return object;
+            }
+        }
+        return std::string("?");
+    }();
+    std::vector<std::string> fetches;
+    for (const std::string& line : desktop.trace()) {
+        if (line.find("Text.GetText ") != std::string::npos &&
+            line.find(" " + path + " ") != std::string::npos) {
+            fetches.push_back(line);
+        }
+    }
+    EXPECT_EQ(fetches.size(), 1u) << path;
+}
+
 TEST(LinuxCapture, FindsTheAccessibilityBusWithoutASessionBus) {
     // The launcher also publishes the bus on the X root window; without a session address the
     // helper must not start a session bus of its own either.
