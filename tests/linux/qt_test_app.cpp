@@ -25,8 +25,13 @@ int main(int argc, char** argv) {
     window.setWindowTitle("Larkspin Qt test");
     auto* layout = new QVBoxLayout(&window);
     auto* tabs = new QTabWidget;
+    // The text area sits below the tab's page, deeper than the tab, which Qt leaves FOCUSED
+    // and comes first in breadth-first order.
+    auto* page = new QWidget;
+    auto* pageLayout = new QVBoxLayout(page);
     auto* view = new QPlainTextEdit("first line\nsecond line with caf\u00e9");
-    tabs->addTab(view, "notes");
+    pageLayout->addWidget(view);
+    tabs->addTab(page, "notes");
     layout->addWidget(tabs);
     // The field and its button share a widget of their own, so that the field is the one nearest
     // to the button (a layout is no object on the bus).

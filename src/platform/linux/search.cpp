@@ -23,18 +23,21 @@ constexpr int focusedLimit = 32;
 struct Focused {
     Ref ref;
     States states{};
+    int depth = 0;
 };
 
 // Toolkits leave FOCUSED on objects the focus has moved through: a panel above the paragraph
-// being edited (LibreOffice), a viewport below the field (Qt), an object of a page no longer
-// shown (Chromium). The one the user types in can take the focus and is shown; of several
-// alike, the last in tree order, which is the deepest of those nested in one another.
+// being edited (LibreOffice), a viewport below the field and a tab beside it (Qt), an object of
+// a page no longer shown (Chromium). The one the user types in can take the focus and is shown;
+// of several alike, the deepest (one inside another), and of those the last in tree order.
 Got<Ref> typedIn(const std::vector<Focused>& found, int shownState) {
     if (found.empty()) {
         return Got<Ref>::failed(AXError::noValue);
     }
     const auto rank = [&](const Focused& f) {
-        return (has(f.states, ATSPI_STATE_FOCUSABLE) ? 2 : 0) + (has(f.states, shownState) ? 1 : 0);
+        return std::pair{
+            (has(f.states, ATSPI_STATE_FOCUSABLE) ? 2 : 0) + (has(f.states, shownState) ? 1 : 0),
+            f.depth};
     };
     const Focused* best = &found.front();
     for (const Focused& f : found) {
@@ -49,22 +52,36 @@ int shownStateOf(const Toolkit& toolkit) {
     return toolkit.showingOnWindowsOnly ? ATSPI_STATE_VISIBLE : ATSPI_STATE_SHOWING;
 }
 
+bool isTab(const Target& at) {
+    const Reply reply = call(at.ref, accessibleInterface, "GetRole", {}, at.timeoutMs);
+    return readUint32(reply) == static_cast<std::uint32_t>(ATSPI_ROLE_PAGE_TAB);
+}
+
+// Every shown object is looked at: a stale focus can come before the real one in any order. A
+// current tab whose tab bar has not the focus is no focus at all where the toolkit marks it
+// FOCUSED anyway.
 Got<Ref> walkForFocus(const Target& root, const Toolkit& toolkit) {
     const int shown = shownStateOf(toolkit);
     const auto deadline = Clock::now() + std::chrono::milliseconds(root.timeoutMs);
-    std::deque<Ref> queue{root.ref};
+    struct Entry {
+        Ref ref;
+        int depth = 0;
+        bool parentFocused = false;
+    };
+    std::deque<Entry> queue{{root.ref, 0, false}};
     std::vector<Focused> found;
     for (int visited = 0; !queue.empty() && visited < walkLimit; ++visited) {
         if (Clock::now() >= deadline) {
             if (!found.empty()) {
-                break;  // what was found stands; only the search below it was cut short
+                break;  // what was found stands; only the rest of the search was cut short
             }
             return Got<Ref>::failed(AXError::cannotComplete);
         }
         // Each call gets what is left of the walk's time, so the walk ends within it.
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        const Target at{queue.front(),
+        const Entry entry = queue.front();
+        const Target at{entry.ref,
                         static_cast<int>(std::clamp<long long>(left, 1, root.timeoutMs))};
         queue.pop_front();
         const auto state = states(at);
@@ -81,20 +98,30 @@ Got<Ref> walkForFocus(const Target& root, const Toolkit& toolkit) {
         if (visited > 0 && !has(*state.value, shown)) {
             continue;
         }
-        if (has(*state.value, ATSPI_STATE_FOCUSED)) {
-            // Once an object that can take the focus has it, only below it can the one the user
-            // types in be: the rest of the tree is dropped. A stale focus that cannot be taken
-            // (Qt's tab, LibreOffice's panel) does not end the walk.
-            if (has(*state.value, ATSPI_STATE_FOCUSABLE)) {
-                queue.clear();
-            }
-            found.push_back(Focused{at.ref, *state.value});
+        const bool focused = has(*state.value, ATSPI_STATE_FOCUSED);
+        if (focused && !(toolkit.currentTabFocused && !entry.parentFocused && isTab(at))) {
+            found.push_back(Focused{at.ref, *state.value, entry.depth});
         }
         if (const auto below = children(at); below.ok()) {
-            queue.insert(queue.end(), below.value->begin(), below.value->end());
+            for (const Ref& child : *below.value) {
+                queue.push_back(Entry{child, entry.depth + 1, focused});
+            }
         }
     }
     return typedIn(found, shown);
+}
+
+// How many ancestors an object has below the application, up to the limit.
+int depthOf(const Target& at) {
+    Target current = at;
+    for (int depth = 0; depth < ancestorLimit; ++depth) {
+        const auto up = parent(current);
+        if (!up.ok() || !*up.value) {
+            return depth;
+        }
+        current = Target{**up.value, at.timeoutMs};
+    }
+    return ancestorLimit;
 }
 
 Got<Ref> collectFocused(const Target& root, const Toolkit& toolkit, const std::vector<Ref>& refs) {
@@ -102,12 +129,22 @@ Got<Ref> collectFocused(const Target& root, const Toolkit& toolkit, const std::v
     for (const Ref& ref : refs) {
         const auto state = states(Target{ref, root.timeoutMs});
         if (state.ok()) {
-            found.push_back(Focused{ref, *state.value});
+            found.push_back(Focused{ref, *state.value, 0});
         } else if (state.error == AXError::cannotComplete) {
             return Got<Ref>::failed(state.error);  // one time-out per read, not one per object
         }
     }
-    return typedIn(found, shownStateOf(toolkit));
+    // Depth only decides between objects that can both take the focus and are shown.
+    const int shown = shownStateOf(toolkit);
+    const auto alike = std::count_if(found.begin(), found.end(), [&](const Focused& f) {
+        return has(f.states, ATSPI_STATE_FOCUSABLE) && has(f.states, shown);
+    });
+    if (alike > 1) {
+        for (Focused& f : found) {
+            f.depth = depthOf(Target{f.ref, root.timeoutMs});
+        }
+    }
+    return typedIn(found, shown);
 }
 
 }  // namespace

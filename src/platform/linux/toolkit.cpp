@@ -49,6 +49,7 @@ Toolkit profileOf(const std::string& toolkitName, const std::string& version,
     const std::string app = lower(applicationName);
     if (name == "qt") {
         toolkit.offsets = Toolkit::Offsets::utf16;
+        toolkit.currentTabFocused = true;
     } else if (name == "gecko") {
         toolkit.offsets = Toolkit::Offsets::utf16;
         toolkit.padsAstral = true;

@@ -23,6 +23,8 @@ struct Toolkit {
     bool windowRelativeExtents = false;
     /// Gecko answers -1,-1 for every position for a while after a page loads.
     bool unplacedAtMinusOne = false;
+    /// Qt reports the current tab of a tab bar FOCUSED whether or not the tab bar has the focus.
+    bool currentTabFocused = false;
 };
 
 /// The toolkit of the application behind the bus name; a toolkit that cannot be asked (or is
