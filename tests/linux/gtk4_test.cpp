@@ -14,6 +14,9 @@ App gtk4App(const std::string& focus) {
     App app;
     app.argv = {LARKSPIN_GTK4_TEST_APP, focus};
     app.env = {{"GDK_BACKEND", "x11"}, {"GTK_A11Y", "atspi"}};
+    // A window manager places the window away from the screen's corner (and GTK then draws
+    // its shadow around it), so that window coordinates are not screen coordinates.
+    app.windowManager = true;
     return app;
 }
 
