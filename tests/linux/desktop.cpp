@@ -231,7 +231,8 @@ Desktop::Desktop(const App& app) {
         for (const auto& [name, value] : app.env) {
             appEnv[name] = value;
         }
-        app_ = start(app.argv, environmentWith(appEnv), group_, appPipe[1], err);
+        appEnv_ = environmentWith(appEnv);
+        app_ = start(app.argv, appEnv_, group_, appPipe[1], err);
         children_.push_back(app_);
         close(appPipe[1]);
         close(err);
@@ -257,6 +258,10 @@ Desktop::Desktop(const App& app) {
         stop();
         throw;
     }
+}
+
+void Desktop::launch(const std::vector<std::string>& argv) {
+    children_.push_back(start(argv, appEnv_, group_, -1, -1));
 }
 
 Desktop::~Desktop() {

@@ -47,6 +47,9 @@ class Desktop {
     /// What the application said when it was ready: "ready", then for a text widget the screen
     /// rectangle of its selection or caret as the toolkit measures it ("x y w h").
     const std::string& readyLine() const { return ready_; }
+    /// Starts another program of the desktop, with the application's environment; it ends with
+    /// the desktop at the latest.
+    void launch(const std::vector<std::string>& argv);
     /// The folder of this desktop's own files, removed with it.
     const std::string& folder() const { return runtimeDir_; }
     /// Every accessibility call the helper made so far, one per line.
@@ -61,6 +64,7 @@ class Desktop {
     pid_t group_ = -1;
     std::vector<pid_t> children_;
     pid_t app_ = -1;
+    std::vector<std::string> appEnv_;
     std::string ready_;
 };
 
