@@ -45,8 +45,13 @@ static gboolean report_ready(gpointer data) {
     }
     GdkSurface* surface = gtk_native_get_surface(GTK_NATIVE(window));
     if (surface != NULL && gtk_widget_get_mapped(window)) {
-        Display* display = gdk_x11_display_get_xdisplay(gdk_surface_get_display(surface));
-        XSetInputFocus(display, gdk_x11_surface_get_xid(surface), RevertToParent, CurrentTime);
+        /* A window manager may not have shown the window yet (its frame still on its way): X
+           then refuses the focus, which is asked again on the next turn. */
+        GdkDisplay* gdk = gdk_surface_get_display(surface);
+        gdk_x11_display_error_trap_push(gdk);
+        XSetInputFocus(gdk_x11_display_get_xdisplay(gdk), gdk_x11_surface_get_xid(surface),
+                       RevertToParent, CurrentTime);
+        gdk_x11_display_error_trap_pop_ignored(gdk);
         gtk_widget_grab_focus(target);
     }
     return G_SOURCE_CONTINUE;

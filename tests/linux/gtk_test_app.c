@@ -67,9 +67,12 @@ static gboolean report_ready(gpointer data) {
         GdkWindow* window = gtk_widget_get_window(gtk_widget_get_toplevel(target));
         if (window != NULL && gdk_window_is_viewable(window)) {
             /* On Wayland the compositor gives the keyboard to the window it maps. */
-            if (GDK_IS_X11_DISPLAY(gdk_window_get_display(window))) {
-                Display* display = GDK_DISPLAY_XDISPLAY(gdk_window_get_display(window));
-                XSetInputFocus(display, GDK_WINDOW_XID(window), RevertToParent, CurrentTime);
+            GdkDisplay* gdk = gdk_window_get_display(window);
+            if (GDK_IS_X11_DISPLAY(gdk)) {
+                gdk_x11_display_error_trap_push(gdk);
+                XSetInputFocus(GDK_DISPLAY_XDISPLAY(gdk), GDK_WINDOW_XID(window), RevertToParent,
+                               CurrentTime);
+                gdk_x11_display_error_trap_pop_ignored(gdk);
             }
             gtk_widget_grab_focus(target);
         }
