@@ -23,8 +23,11 @@ std::optional<Focus> focusOf(platform::Pid pid) {
     [[maybe_unused]] const auto ignored = attribute(app, "AXRole");
     std::optional<Element> focused;
     poll(frame::focusTimeoutMs, [&] {
-        focused = axElement(attribute(app, "AXFocusedUIElement"));
-        return focused.has_value();
+        platform::AttributeRead read = platform::copyAttributeValue(app, "AXFocusedUIElement");
+        focused = read.error == platform::AXError::success ? axElement(read.value) : std::nullopt;
+        // An application that is not there for accessibility at all (gone, or never on the
+        // bus) will not have a focus by the end of the wait: no waiting for it.
+        return focused.has_value() || read.error == platform::AXError::invalidUIElement;
     });
     if (!focused) {
         return std::nullopt;

@@ -71,33 +71,95 @@ bool Composer::qualifies(const Element& element) {
     return ax::isEditable(element);
 }
 
-std::vector<Composer::Candidate> Composer::candidates(const Element& in,
-                                                      const std::optional<Element>& near) {
-    const std::vector<Element> chain = ancestorChain(near);
-    const auto deadline = ax::deadlineAfter(ax::Clock::now(), frame::composerWalkMs);
-    std::deque<Entry> queue{Entry{in, 0, 0}};
-    std::vector<Candidate> result;
-    for (std::int64_t visited = 0; !queue.empty(); ++visited) {
-        if (visited >= frame::composerNodeLimit || ax::Clock::now() >= deadline) {
+namespace {
+
+// The page the anchor is in: the outermost web area on its chain below the window. A browser's
+// own fields (its address bar) are outside it.
+std::optional<std::size_t> documentOnChain(const std::vector<Element>& chain, const Element& in) {
+    std::optional<std::size_t> document;
+    for (std::size_t link = 0; link < chain.size(); ++link) {
+        if (platform::same(chain[link], in)) {
             break;
         }
-        Entry entry = std::move(queue.front());
-        queue.pop_front();
-        const bool onChain = std::any_of(chain.begin(), chain.end(), [&](const Element& link) {
-            return platform::same(entry.element, link);
-        });
-        if (onChain) {
-            entry.shared = entry.depth;
-        }
-        if (qualifies(entry.element)) {
-            result.push_back(Candidate{Composer{entry.element}, entry.shared});
-            continue;
-        }
-        for (Element& child : ax::children(entry.element)) {
-            queue.push_back(Entry{std::move(child), entry.depth + 1, entry.shared});
+        if (ax::stringAttribute(chain[link], "AXRole") == "AXWebArea") {
+            document = link;
         }
     }
+    return document;
+}
+
+// One walk over the window: the anchor's page first, then the rest of the window, both within
+// one node budget and one deadline. Depths count from the window either way.
+struct Walk {
+    std::vector<Composer::Candidate> found;
+    std::size_t inDocument = 0;  // the first so many candidates lie in the anchor's page
+    bool cutShort = false;
+};
+
+Walk walk(const Element& in, const std::optional<Element>& near) {
+    const std::vector<Element> chain = ancestorChain(near);
+    std::optional<Element> document;
+    std::int64_t documentDepth = 0;
+    if (near) {
+        if (const auto link = documentOnChain(chain, in)) {
+            const auto window = std::find_if(chain.begin(), chain.end(), [&](const Element& e) {
+                return platform::same(e, in);
+            });
+            if (window != chain.end()) {
+                document = chain[*link];
+                documentDepth = (window - chain.begin()) - static_cast<std::int64_t>(*link);
+            }
+        }
+    }
+    const auto deadline = ax::deadlineAfter(ax::Clock::now(), frame::composerWalkMs);
+    Walk result;
+    std::int64_t visited = 0;
+    const auto visit = [&](std::deque<Entry> queue, const std::optional<Element>& skip) {
+        while (!queue.empty()) {
+            if (visited >= frame::composerNodeLimit || ax::Clock::now() >= deadline) {
+                result.cutShort = true;
+                return;
+            }
+            ++visited;
+            Entry entry = std::move(queue.front());
+            queue.pop_front();
+            const bool onChain = std::any_of(chain.begin(), chain.end(), [&](const Element& link) {
+                return platform::same(entry.element, link);
+            });
+            if (onChain) {
+                entry.shared = entry.depth;
+            }
+            if (Composer::qualifies(entry.element)) {
+                result.found.push_back(Composer::Candidate{Composer{entry.element}, entry.shared});
+                continue;
+            }
+            for (Element& child : ax::children(entry.element)) {
+                if (skip && platform::same(child, *skip)) {
+                    continue;  // walked already
+                }
+                queue.push_back(Entry{std::move(child), entry.depth + 1, entry.shared});
+            }
+        }
+    };
+    if (document) {
+        visit({Entry{*document, documentDepth, documentDepth}}, std::nullopt);
+        result.inDocument = result.found.size();
+        if (result.cutShort) {
+            return result;
+        }
+    }
+    visit({Entry{in, 0, 0}}, document);
+    if (!document) {
+        result.inDocument = result.found.size();
+    }
     return result;
+}
+
+}  // namespace
+
+std::vector<Composer::Candidate> Composer::candidates(const Element& in,
+                                                      const std::optional<Element>& near) {
+    return walk(in, near).found;
 }
 
 std::optional<Composer> Composer::near(const ax::Focus& focus, platform::Pid pid) {
@@ -111,7 +173,14 @@ std::optional<Composer> Composer::near(const ax::Focus& focus, platform::Pid pid
     if (!window) {
         return std::nullopt;
     }
-    const std::vector<Candidate> found = candidates(*window, focus.element);
+    Walk walked = walk(*window, focus.element);
+    // A walk cut short by its budget has not seen all of the window: a field it met outside the
+    // focus's own page (a browser's address bar) may be there only because the page's composer
+    // was not reached, and is not named.
+    if (walked.cutShort) {
+        walked.found.resize(walked.inDocument);
+    }
+    const std::vector<Candidate>& found = walked.found;
     if (found.empty()) {
         return std::nullopt;
     }

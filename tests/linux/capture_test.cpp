@@ -117,6 +117,37 @@ TEST(LinuxCapture, FocusedSingleLineField) {
     EXPECT_GT(anchor["h"].get<double>(), 0.0);
 }
 
+TEST(LinuxCapture, ALargeDocumentIsFetchedOnce) {
+    // 5 MB with characters outside the BMP throughout, the caret at its end: the value, the
+    // caret's offset and its bounds all need the text up to the end, which comes over the bus
+    // once; the anchor is where GTK draws the caret.
+    const linuxdesktop::Desktop desktop("large");
+    const json reply = capture(desktop);
+    EXPECT_EQ(reply["focus"]["role"], "AXTextArea");
+    EXPECT_EQ(reply["input"]["truncated"], true);
+    EXPECT_EQ(reply["focus"]["anchor"], toolkitBounds(desktop)) << reply["focus"];
+    // The field's own calls (the conversation reads the rows' texts besides).
+    const std::string path = [&] {
+        for (const std::string& line : desktop.trace()) {
+            if (line.find(" CaretOffset ") != std::string::npos) {
+                std::istringstream words(line);
+                std::string call, bus, object;
+                words >> call >> bus >> object;
+                return object;
+            }
+        }
+        return std::string("?");
+    }();
+    std::vector<std::string> fetches;
+    for (const std::string& line : desktop.trace()) {
+        if (line.find("Text.GetText ") != std::string::npos &&
+            line.find(" " + path + " ") != std::string::npos) {
+            fetches.push_back(line);
+        }
+    }
+    EXPECT_EQ(fetches.size(), 1u) << path;
+}
+
 TEST(LinuxCapture, FindsTheAccessibilityBusWithoutASessionBus) {
     // The launcher also publishes the bus on the X root window; without a session address the
     // helper must not start a session bus of its own either.
@@ -202,6 +233,28 @@ TEST(LinuxCapture, ComposerAndConversationRows) {
     }
 }
 
+TEST(LinuxCapture, AFieldIsLabelledByTheLabelRelatedToIt) {
+    const linuxdesktop::Desktop desktop("labelled");
+    const json reply = capture(desktop);
+    EXPECT_EQ(reply["focus"]["role"], "AXTextField") << reply;
+    EXPECT_EQ(reply["conversation"]["focusLabel"], "Recipient") << reply;
+}
+
+TEST(LinuxCapture, OnWaylandTheFrontApplicationIsTheOneWithTheActiveWindow) {
+    // A native Wayland window is nothing to X11: the helper, with no DISPLAY either, finds the
+    // application by the window AT-SPI reports ACTIVE.
+    linuxdesktop::App app = linuxdesktop::gtk3App("entry");
+    app.wayland = true;
+    const linuxdesktop::Desktop desktop(app);
+    const harness::Run run = runHelper(desktop, "capture", readerRequest(1000), {{"DISPLAY", ""}});
+    ASSERT_EQ(run.lines(), 1) << run.out << run.err;
+    const json reply = run.reply();
+    EXPECT_EQ(reply["ok"], true) << reply;
+    EXPECT_EQ(reply["app"]["pid"], desktop.appPid());
+    EXPECT_EQ(reply["focus"]["role"], "AXTextField") << reply;
+    EXPECT_EQ(reply["field"], "single line \u00e9\U0001F600 text");
+}
+
 TEST(LinuxCapture, StoppedApplicationCostsOneTimeOutPerRead) {
     const linuxdesktop::Desktop desktop("entry");
     const harness::Run run = captureWhileStopped(desktop, 30000);
@@ -215,6 +268,22 @@ TEST(LinuxCapture, StoppedApplicationCostsOneTimeOutPerRead) {
     // Generous: a few half-second time-outs here (about 1.5 s); one read waiting AX's default
     // of 6 s or the bus's 25 s would not pass it.
     EXPECT_LT(run.elapsedMs, 8000);
+}
+
+TEST(LinuxCapture, AnApplicationOffTheBusIsAnsweredAtOnce) {
+    // GTK without its bridge never joins the accessibility bus, as xterm never does: there is
+    // no focus to wait for, and the registry is asked once or twice, not every 10 ms for 500 ms.
+    linuxdesktop::App app = linuxdesktop::gtk3App("entry");
+    app.env = {{"NO_AT_BRIDGE", "1"}};
+    const linuxdesktop::Desktop desktop(app);
+    const json reply = capture(desktop);
+    EXPECT_TRUE(reply["focus"].is_null()) << reply;
+    EXPECT_EQ(reply["app"]["pid"], desktop.appPid());
+    const auto calls = desktop.trace();
+    const auto registry = std::count_if(calls.begin(), calls.end(), [](const std::string& line) {
+        return line.find("GetChildren org.a11y.atspi.Registry") != std::string::npos;
+    });
+    EXPECT_LT(registry, 6) << calls.size() << " calls";
 }
 
 TEST(LinuxCapture, StoppedApplicationAndAShortDeadline) {

@@ -35,7 +35,9 @@ std::vector<std::string> environmentWith(const std::map<std::string, std::string
         }
     }
     for (const auto& [name, value] : extra) {
-        all.push_back(name + "=" + value);
+        if (!value.empty()) {  // an empty value removes the variable
+            all.push_back(name + "=" + value);
+        }
     }
     return all;
 }
@@ -106,9 +108,48 @@ std::string firstLine(const std::string& text) {
     return text.substr(0, text.find('\n'));
 }
 
+// The accessibility bus and its registry, started as a client's first question starts them: the
+// session bus activates the bus launcher, the accessibility bus the registry. dbus-send waits
+// for each answer, and so for each service to be up.
+void startRegistry(const std::vector<std::string>& env) {
+    const auto ask = [&](const std::vector<std::string>& argv) {
+        int out[2];
+        if (pipe(out) != 0) {
+            throw std::runtime_error("no pipe");
+        }
+        const pid_t pid = start(argv, env, -1, out[1], -1);
+        close(out[1]);
+        std::string said;
+        char buffer[512];
+        for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) {
+            said.append(buffer, static_cast<std::size_t>(n));
+        }
+        close(out[0]);
+        waitpid(pid, nullptr, 0);
+        return said;
+    };
+    const std::string reply =
+        ask({"dbus-send", "--session", "--print-reply=literal", "--reply-timeout=20000",
+             "--dest=org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus.GetAddress"});
+    const auto from = reply.find_first_not_of(" \n");
+    const auto to = reply.find_last_not_of(" \n");
+    if (from == std::string::npos) {
+        throw std::runtime_error("the accessibility bus did not start");
+    }
+    ask({"dbus-send", "--bus=" + reply.substr(from, to - from + 1), "--print-reply",
+         "--reply-timeout=20000", "--dest=org.a11y.atspi.Registry",
+         "/org/a11y/atspi/accessible/root", "org.a11y.atspi.Accessible.GetChildren"});
+}
+
 }  // namespace
 
-Desktop::Desktop(const std::string& focus) {
+App gtk3App(const std::string& focus) {
+    App app;
+    app.argv = {LARKSPIN_GTK_TEST_APP, focus};
+    return app;
+}
+
+Desktop::Desktop(const App& app) {
     char folder[] = "/tmp/larkspin-desktop.XXXXXX";
     if (mkdtemp(folder) == nullptr) {
         throw std::runtime_error("no temporary folder");
@@ -121,8 +162,10 @@ Desktop::Desktop(const std::string& focus) {
         if (pipe(xPipe) != 0) {
             throw std::runtime_error("no pipe");
         }
+        // -noreset: the server keeps the root window's properties (the accessibility bus's
+        // address among them) when its last client leaves.
         const pid_t x = start({"Xvfb", "-displayfd", std::to_string(xPipe[1]), "-screen", "0",
-                               "1024x768x24", "-nolisten", "tcp"},
+                               "1024x768x24", "-nolisten", "tcp", "-noreset"},
                               base, -1, -1, -1, xPipe[1]);
         group_ = x;
         children_.push_back(x);
@@ -150,37 +193,75 @@ Desktop::Desktop(const std::string& focus) {
             throw std::runtime_error("dbus-daemon did not start");
         }
 
+        std::map<std::string, std::string> session{{"XDG_RUNTIME_DIR", runtimeDir_},
+                                                   {"DISPLAY", display_},
+                                                   {"DBUS_SESSION_BUS_ADDRESS", busAddress_},
+                                                   {"GSETTINGS_BACKEND", "memory"}};
+        if (app.windowManager) {
+            children_.push_back(
+                start({"openbox", "--sm-disable"}, environmentWith(session), group_, -1, -1));
+        }
+        if (app.wayland) {
+            children_.push_back(start({"weston", "--backend=x11-backend.so", "--use-pixman",
+                                       std::string("--socket=") + waylandSocket, "--idle-time=0"},
+                                      environmentWith(session), group_, -1, -1));
+            // Ready once its socket is there.
+            const std::string socket = runtimeDir_ + "/" + waylandSocket;
+            const auto limit = std::chrono::steady_clock::now() + startLimit;
+            while (!std::filesystem::exists(socket)) {
+                if (std::chrono::steady_clock::now() > limit) {
+                    throw std::runtime_error("weston did not start");
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            session["WAYLAND_DISPLAY"] = waylandSocket;
+            session["GDK_BACKEND"] = "wayland";
+            session["DISPLAY"] = "";
+        }
+        if (app.registryFirst) {
+            startRegistry(environmentWith(session));
+        }
         int appPipe[2];
         if (pipe(appPipe) != 0) {
             throw std::runtime_error("no pipe");
         }
         const std::string errors = runtimeDir_ + "/app.err";
         const int err = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        app_ = start({LARKSPIN_GTK_TEST_APP, focus},
-                     environmentWith({{"XDG_RUNTIME_DIR", runtimeDir_},
-                                      {"DISPLAY", display_},
-                                      {"DBUS_SESSION_BUS_ADDRESS", busAddress_},
-                                      {"GSETTINGS_BACKEND", "memory"}}),
-                     group_, appPipe[1], err);
+        std::map<std::string, std::string> appEnv = session;
+        for (const auto& [name, value] : app.env) {
+            appEnv[name] = value;
+        }
+        appEnv_ = environmentWith(appEnv);
+        app_ = start(app.argv, appEnv_, group_, appPipe[1], err);
         children_.push_back(app_);
         close(appPipe[1]);
         close(err);
-        std::string said = readUntil(appPipe[0], "ready");
-        if (said.find("ready") != std::string::npos && said.find('\n') == std::string::npos) {
+        if (app.readyWord.empty()) {
+            close(appPipe[0]);  // the test itself waits for what it needs
+            return;
+        }
+        std::string said = readUntil(appPipe[0], app.readyWord);
+        if (said.find(app.readyWord) != std::string::npos && said.find('\n') == std::string::npos) {
             said += readUntil(appPipe[0], "");
         }
-        ready_ = firstLine(said);
+        ready_ = said.substr(std::min(said.find(app.readyWord), said.size()));
+        ready_ = firstLine(ready_);
         close(appPipe[0]);
-        if (said.find("ready") == std::string::npos) {
+        if (said.find(app.readyWord) == std::string::npos) {
             std::ifstream in(errors);
             const std::string text((std::istreambuf_iterator<char>(in)),
                                    std::istreambuf_iterator<char>());
-            throw std::runtime_error("the test application did not focus " + focus + ": " + text);
+            throw std::runtime_error("the test application did not get ready (" + app.argv.back() +
+                                     "): " + text);
         }
     } catch (...) {
         stop();
         throw;
     }
+}
+
+void Desktop::launch(const std::vector<std::string>& argv) {
+    children_.push_back(start(argv, appEnv_, group_, -1, -1));
 }
 
 Desktop::~Desktop() {

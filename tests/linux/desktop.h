@@ -9,11 +9,34 @@
 
 namespace linuxdesktop {
 
+/// The application a desktop runs, and what it needs around it.
+struct App {
+    std::vector<std::string> argv;
+    std::map<std::string, std::string> env;
+    /// What the application prints once it is ready ("ready" and the rest of that line).
+    std::string readyWord = "ready";
+    /// A window manager (openbox) for applications that do not take the X input focus themselves.
+    bool windowManager = false;
+    /// The accessibility bus and its registry started before the application: Qt 5 joins the
+    /// bus only when the registry is already there.
+    bool registryFirst = false;
+    /// A Wayland compositor (Weston on the X server) for the application, which then runs with
+    /// no DISPLAY of its own.
+    bool wayland = false;
+};
+
+/// The compositor's socket name in a desktop's XDG_RUNTIME_DIR.
+inline constexpr const char* waylandSocket = "larkspin-wayland";
+
+/// The GTK 3 test application with that widget focused.
+App gtk3App(const std::string& focus);
+
 class Desktop {
   public:
     /// Starts everything and returns once the application reports the widget focused; throws
     /// std::runtime_error (with the application's standard error) when that does not happen.
-    explicit Desktop(const std::string& focus);
+    explicit Desktop(const std::string& focus) : Desktop(gtk3App(focus)) {}
+    explicit Desktop(const App& app);
     ~Desktop();
     Desktop(const Desktop&) = delete;
     Desktop& operator=(const Desktop&) = delete;
@@ -24,6 +47,11 @@ class Desktop {
     /// What the application said when it was ready: "ready", then for a text widget the screen
     /// rectangle of its selection or caret as the toolkit measures it ("x y w h").
     const std::string& readyLine() const { return ready_; }
+    /// Starts another program of the desktop, with the application's environment; it ends with
+    /// the desktop at the latest.
+    void launch(const std::vector<std::string>& argv);
+    /// The folder of this desktop's own files, removed with it.
+    const std::string& folder() const { return runtimeDir_; }
     /// Every accessibility call the helper made so far, one per line.
     std::vector<std::string> trace() const;
 
@@ -36,6 +64,7 @@ class Desktop {
     pid_t group_ = -1;
     std::vector<pid_t> children_;
     pid_t app_ = -1;
+    std::vector<std::string> appEnv_;
     std::string ready_;
 };
 

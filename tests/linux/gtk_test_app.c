@@ -1,7 +1,8 @@
 /* A GTK3 window for the Linux desktop tests: a single-line field, a multi-line field with text,
-   a password field, a list of message rows and a button. With the name of a widget as its
-   argument it gives that widget the keyboard focus (taking the X input focus itself, since no
-   window manager runs), then prints "ready" on standard output once the widget has it. */
+   a field named by its label, a password field, a list of message rows and a button. With the name
+   of a widget as its argument it gives that widget the keyboard focus (taking the X input focus
+   itself, since no window manager runs), then prints "ready" on standard output once the widget has
+   it. */
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 #include <stdio.h>
@@ -33,8 +34,23 @@ static void print_text_bounds(void) {
     printf(" %d %d %d %d", x, y, width, height);
 }
 
+static gboolean say_ready(gpointer data) {
+    (void)data;
+    printf("ready");
+    print_text_bounds();
+    printf("\n");
+    fflush(stdout);
+    return G_SOURCE_REMOVE;
+}
+
 static gboolean report_ready(gpointer data) {
     (void)data;
+    if (target != NULL && gtk_widget_has_focus(target) && strcmp(wanted, "large") == 0) {
+        /* A large text is laid out in the background at a higher priority than this: ready
+           once that is done, so that the application answers at once. */
+        g_idle_add_full(G_PRIORITY_LOW, say_ready, NULL, NULL);
+        return G_SOURCE_REMOVE;
+    }
     if (target != NULL && gtk_widget_has_focus(target)) {
         if (strcmp(wanted, "selection") == 0) {
             gtk_editable_select_region(GTK_EDITABLE(target), 12, 16);
@@ -50,8 +66,14 @@ static gboolean report_ready(gpointer data) {
     if (target != NULL) {
         GdkWindow* window = gtk_widget_get_window(gtk_widget_get_toplevel(target));
         if (window != NULL && gdk_window_is_viewable(window)) {
-            Display* display = GDK_DISPLAY_XDISPLAY(gdk_window_get_display(window));
-            XSetInputFocus(display, GDK_WINDOW_XID(window), RevertToParent, CurrentTime);
+            /* On Wayland the compositor gives the keyboard to the window it maps. */
+            GdkDisplay* gdk = gdk_window_get_display(window);
+            if (GDK_IS_X11_DISPLAY(gdk)) {
+                gdk_x11_display_error_trap_push(gdk);
+                XSetInputFocus(GDK_DISPLAY_XDISPLAY(gdk), GDK_WINDOW_XID(window), RevertToParent,
+                               CurrentTime);
+                gdk_x11_display_error_trap_pop_ignored(gdk);
+            }
             gtk_widget_grab_focus(target);
         }
     }
@@ -93,6 +115,13 @@ static void activate(GtkApplication* app, gpointer data) {
     gtk_container_add(GTK_CONTAINER(scroll), view);
     gtk_box_pack_start(GTK_BOX(box), scroll, TRUE, TRUE, 0);
 
+    /* A field named only by the label the toolkit relates to it. */
+    GtkWidget* recipient = gtk_entry_new();
+    GtkWidget* label = gtk_label_new_with_mnemonic("_Recipient");
+    gtk_label_set_mnemonic_widget(GTK_LABEL(label), recipient);
+    gtk_box_pack_start(GTK_BOX(box), label, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(box), recipient, FALSE, FALSE, 0);
+
     GtkWidget* password = gtk_entry_new();
     gtk_entry_set_visibility(GTK_ENTRY(password), FALSE);
     gtk_entry_set_text(GTK_ENTRY(password), "hunter2");
@@ -110,12 +139,28 @@ static void activate(GtkApplication* app, gpointer data) {
     gtk_box_pack_start(GTK_BOX(box), row, FALSE, FALSE, 0);
 
     gtk_widget_show_all(window);
-    if (strcmp(wanted, "view") == 0) {
+    if (strcmp(wanted, "large") == 0) {
+        /* A 5 MB document, lines of text with a character outside the BMP now and then, the
+           caret at its end. */
+        GString* text = g_string_new(NULL);
+        while (text->len < 5 * 1024 * 1024) {
+            g_string_append(text, "a line of the large document, caf\xC3\xA9 \xF0\x9F\x98\x80\n");
+        }
+        GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(view));
+        gtk_text_buffer_set_text(buffer, text->str, (gint)text->len);
+        g_string_free(text, TRUE);
+        GtkTextIter end;
+        gtk_text_buffer_get_end_iter(buffer, &end);
+        gtk_text_buffer_place_cursor(buffer, &end);
+    }
+    if (strcmp(wanted, "view") == 0 || strcmp(wanted, "large") == 0) {
         target = view;
     } else if (strcmp(wanted, "password") == 0) {
         target = password;
     } else if (strcmp(wanted, "button") == 0) {
         target = button;
+    } else if (strcmp(wanted, "labelled") == 0) {
+        target = recipient;
     } else if (strcmp(wanted, "selection") == 0) {
         target = entry;
     } else {

@@ -10,11 +10,12 @@
 #include <map>
 
 #include "display.h"
+#include "front.h"
 #include "node.h"
-#include "offsets.h"
 #include "registry.h"
 #include "roles.h"
 #include "search.h"
+#include "text.h"
 #include "text/scalars.h"
 
 namespace platform {
@@ -71,23 +72,52 @@ Got<atspi::AxRole> axRoleOf(Subject& s) {
     if (!role.ok()) {
         return Got<atspi::AxRole>::failed(role.error);
     }
-    bool multiLine = false;
-    if (*role.value == ATSPI_ROLE_TEXT || *role.value == ATSPI_ROLE_ENTRY) {
-        const auto state = atspi::states(s.at);
-        if (!state.ok()) {
-            return Got<atspi::AxRole>::failed(state.error);
-        }
-        multiLine = atspi::has(*state.value, ATSPI_STATE_MULTI_LINE);
+    if (!atspi::statesTellTheRole(*role.value)) {
+        return Got<atspi::AxRole>::of(atspi::axRole(*role.value, {}));
     }
-    return Got<atspi::AxRole>::of(atspi::axRole(*role.value, multiLine));
+    const auto state = atspi::states(s.at);
+    if (!state.ok()) {
+        return Got<atspi::AxRole>::failed(state.error);
+    }
+    return Got<atspi::AxRole>::of(atspi::axRole(*role.value, *state.value));
 }
 
 bool isStaticText(std::uint32_t role) {
     return role == ATSPI_ROLE_LABEL || role == ATSPI_ROLE_STATIC || role == ATSPI_ROLE_CAPTION;
 }
 
+// Controls whose text is their label: on a Mac a button has a title and no value, and its label
+// is no field to read or to anchor a caret in.
+bool textIsLabel(std::uint32_t role) {
+    switch (role) {
+        case ATSPI_ROLE_PUSH_BUTTON:
+        case ATSPI_ROLE_TOGGLE_BUTTON:
+        case ATSPI_ROLE_CHECK_BOX:
+        case ATSPI_ROLE_RADIO_BUTTON:
+        case ATSPI_ROLE_MENU_ITEM:
+        case ATSPI_ROLE_CHECK_MENU_ITEM:
+        case ATSPI_ROLE_RADIO_MENU_ITEM:
+        case ATSPI_ROLE_PAGE_TAB:
+            return true;
+        default:
+            return false;
+    }
+}
+
 AXError textSupport(Subject& s) {
-    return atspi::support(s.element, s.at, atspi::textInterface);
+    const AXError text = atspi::support(s.element, s.at, atspi::textInterface);
+    if (text != AXError::success) {
+        return text;
+    }
+    const auto role = roleOf(s);
+    return role.ok() && textIsLabel(*role.value) ? AXError::attributeUnsupported : text;
+}
+
+// Containers take an aria-label as their description on a Mac; AT-SPI puts it in the name, which
+// for them is no title.
+bool nameIsDescription(const std::string& axRole) {
+    return axRole == "AXList" || axRole == "AXTable" || axRole == "AXOutline" ||
+           axRole == "AXGroup" || axRole == "AXWebArea";
 }
 
 // The text attributes: a password field answers none that would hand out its characters.
@@ -99,11 +129,16 @@ AXError textToRead(Subject& s) {
     return isPassword(s) ? AXError::noValue : AXError::success;
 }
 
+atspi::TextSubject textOf(Subject& s) {
+    return atspi::TextSubject{s.element, s.at, isPassword(s)};
+}
+
 AttributeRead textValue(Subject& s) {
     if (const AXError readable = textToRead(s); readable != AXError::success) {
         return failed(readable);
     }
-    const auto whole = atspi::text(s.at);
+    atspi::TextSubject text = textOf(s);
+    const auto whole = atspi::wholeText(text);
     return whole.ok() ? of(Value{*whole.value}) : failed(whole.error);
 }
 
@@ -136,7 +171,7 @@ AttributeRead selectedText(Subject& s) {
         return of(Value{std::string()});
     }
     const auto [start, end] = **selected.value;
-    const auto part = atspi::textBetween(s.at, start, end);
+    const auto part = atspi::textBetweenOffsets(s.at, start, end);
     return part.ok() ? of(Value{*part.value}) : failed(part.error);
 }
 
@@ -148,8 +183,8 @@ AttributeRead selectedRange(Subject& s) {
     if (!scalars.ok()) {
         return failed(scalars.error);
     }
-    const auto units =
-        atspi::utf16Range(s.at, isPassword(s), scalars.value->first, scalars.value->second);
+    atspi::TextSubject text = textOf(s);
+    const auto units = atspi::utf16Range(text, scalars.value->first, scalars.value->second);
     return fromGot<Range>(units, [](const Range& r) { return Value{Wrapped{r}}; });
 }
 
@@ -157,21 +192,9 @@ AttributeRead numberOfCharacters(Subject& s) {
     if (const AXError text = textSupport(s); text != AXError::success) {
         return failed(text);
     }
-    if (isPassword(s)) {
-        const atspi::Reply reply =
-            atspi::property(s.at.ref, atspi::textInterface, "CharacterCount", s.at.timeoutMs);
-        const auto count = atspi::readInt32(reply);
-        if (!reply.ok() || !count) {
-            return failed(reply.ok() ? AXError::failure : atspi::errorOf(reply));
-        }
-        return of(Value{Number{std::int64_t{*count}}});
-    }
-    const auto whole = atspi::text(s.at);
-    if (!whole.ok()) {
-        return failed(whole.error);
-    }
-    return of(Value{
-        Number{text::utf16OfScalars(*whole.value, std::numeric_limits<std::int32_t>::max())}});
+    atspi::TextSubject text = textOf(s);
+    const auto length = atspi::utf16Length(text);
+    return length.ok() ? of(Value{Number{*length.value}}) : failed(length.error);
 }
 
 AttributeRead role(Subject& s) {
@@ -192,15 +215,52 @@ AttributeRead title(Subject& s) {
     if (!role.ok()) {
         return failed(role.error);
     }
-    // A label's name is its text, which AX gives as the value, not as a title.
+    // A label's name is its text, which AX gives as the value, not as a title; a container's
+    // is its description.
     if (isStaticText(*role.value)) {
         return failed(AXError::noValue);
     }
-    return nonEmpty(atspi::stringProperty(s.at, atspi::accessibleInterface, "Name"));
+    if (const auto ax = axRoleOf(s); ax.ok() && nameIsDescription(ax.value->role)) {
+        return failed(AXError::noValue);
+    }
+    AttributeRead own = nonEmpty(atspi::stringProperty(s.at, atspi::accessibleInterface, "Name"));
+    if (own.error != AXError::noValue) {
+        return own;
+    }
+    // A field without a name of its own is named by the label the toolkit relates to it (GTK's
+    // mnemonic labels), as AX names a field by its title element.
+    const atspi::Reply reply =
+        atspi::call(s.at.ref, atspi::accessibleInterface, "GetRelationSet", {}, s.at.timeoutMs);
+    const auto relations = atspi::readRelations(reply);
+    if (!relations) {
+        return own;
+    }
+    for (const auto& [type, targets] : *relations) {
+        if (type != ATSPI_RELATION_LABELLED_BY) {
+            continue;
+        }
+        for (const Ref& label : targets) {
+            AttributeRead named = nonEmpty(atspi::stringProperty(
+                atspi::Target{label, s.at.timeoutMs}, atspi::accessibleInterface, "Name"));
+            if (named.error == AXError::success) {
+                return named;
+            }
+        }
+    }
+    return own;
 }
 
 AttributeRead description(Subject& s) {
-    return nonEmpty(atspi::stringProperty(s.at, atspi::accessibleInterface, "Description"));
+    AttributeRead own =
+        nonEmpty(atspi::stringProperty(s.at, atspi::accessibleInterface, "Description"));
+    if (own.error != AXError::noValue) {
+        return own;
+    }
+    const auto ax = axRoleOf(s);
+    if (!ax.ok() || !nameIsDescription(ax.value->role)) {
+        return own;
+    }
+    return nonEmpty(atspi::stringProperty(s.at, atspi::accessibleInterface, "Name"));
 }
 
 AttributeRead placeholder(Subject& s) {
@@ -301,8 +361,12 @@ std::optional<Subject> subjectOf(const Element& element, AXError& error) {
     }
     auto at = atspi::target(*element.object);
     if (!at) {
-        // An application that has not registered on the bus, or no bus at all.
-        error = AXError::cannotComplete;
+        // No bus, or a registry that does not answer, cannot complete; an application the
+        // registry does not list is no accessible element at all, and is not waited for.
+        error = element.object->kind == Kind::application &&
+                        atspi::unregistered(element.object->pid, element.object->timeoutMs.load())
+                    ? AXError::invalidUIElement
+                    : AXError::cannotComplete;
         return std::nullopt;
     }
     return Subject{*element.object, *at};
@@ -316,7 +380,7 @@ AttributeRead systemWideAttribute(const ElementObject& element, const std::strin
     if (attribute != "AXFocusedApplication" && attribute != "AXFocusedUIElement") {
         return failed(AXError::attributeUnsupported);
     }
-    const auto pid = atspi::frontmostPid();
+    const auto pid = atspi::frontPid(element.timeoutMs.load());
     if (!pid) {
         return failed(AXError::noValue);
     }
@@ -373,14 +437,26 @@ AttributeRead copyParameterizedAttributeValue(const Element& element, const std:
     if (const AXError text = textSupport(*s); text != AXError::success) {
         return failed(text);
     }
-    const auto scalars = atspi::scalarRange(s->at, isPassword(*s), std::get<Range>(wrapped->value));
+    atspi::TextSubject text = textOf(*s);
+    const auto scalars = atspi::toolkitRange(text, std::get<Range>(wrapped->value));
     if (!scalars.ok()) {
         return failed(scalars.error);
     }
     const auto [start, end] = *scalars.value;
-    // An empty range is the caret: the character after it, narrowed to its leading edge.
+    // An empty range is the caret: the character after it, narrowed to its leading edge; at the
+    // end of the text, where toolkits other than GTK place nothing, the trailing edge of the
+    // character before it.
     Got<Rect> bounds = start == end ? atspi::characterExtents(s->at, start)
                                     : atspi::rangeExtents(s->at, start, end);
+    const auto empty = [](const Got<Rect>& r) {
+        return !r.ok() || (r.value->size.width == 0 && r.value->size.height == 0);
+    };
+    if (start == end && start > 0 && empty(bounds)) {
+        if (auto before = atspi::characterExtents(s->at, start - 1); !empty(before)) {
+            before.value->origin.x += before.value->size.width;
+            bounds = before;
+        }
+    }
     if (bounds.ok() && start == end) {
         bounds.value->size.width = 0;
     }
@@ -408,7 +484,8 @@ AXError setAttributeValue(const Element& element, const std::string& attribute,
     if (wrapped == nullptr || wrapped->kind() != WrappedKind::range) {
         return AXError::illegalArgument;
     }
-    const auto scalars = atspi::scalarRange(s->at, isPassword(*s), std::get<Range>(wrapped->value));
+    atspi::TextSubject text = textOf(*s);
+    const auto scalars = atspi::toolkitRange(text, std::get<Range>(wrapped->value));
     if (!scalars.ok()) {
         return scalars.error;
     }
@@ -452,10 +529,11 @@ SettableRead isAttributeSettable(const Element& element, const std::string& attr
                                       atspi::has(states, ATSPI_STATE_EDITABLE)};
     }
     if (attribute == "AXSelectedTextRange") {
+        // Text that can only be selected (Gecko's SELECTABLE_TEXT on every paragraph and list
+        // item) is not text that can be changed: editable means EDITABLE.
         return {AXError::success,
                 atspi::support(s->element, s->at, atspi::textInterface) == AXError::success &&
-                    (atspi::has(states, ATSPI_STATE_EDITABLE) ||
-                     atspi::has(states, ATSPI_STATE_SELECTABLE_TEXT))};
+                    atspi::has(states, ATSPI_STATE_EDITABLE)};
     }
     return {AXError::success, false};
 }

@@ -4,6 +4,7 @@
 // call is appended to that file (the tests use it to prove what was never asked).
 #include "bus.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -130,8 +131,9 @@ void dropLateReplies(DBusConnection* connection) {
     }
 }
 
+// One line per call, written once it has been answered, with the time the answer took.
 void trace(const char* interface, const char* method, const Ref& object,
-           const std::vector<Argument>& arguments) {
+           const std::vector<Argument>& arguments, std::chrono::steady_clock::time_point sent) {
     std::FILE* file = connection().trace;
     if (file == nullptr) {
         return;
@@ -142,7 +144,8 @@ void trace(const char* interface, const char* method, const Ref& object,
             std::fprintf(file, " %s", argument.string.c_str());
         }
     }
-    std::fprintf(file, "\n");
+    const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - sent;
+    std::fprintf(file, " %.3fms\n", took.count());
     std::fflush(file);
 }
 
@@ -262,7 +265,7 @@ Reply send(const Ref& object, const char* interface, const char* method,
         !dbus_validate_path(object.path.c_str(), nullptr)) {
         return Reply(std::string(DBUS_ERROR_INVALID_ARGS));
     }
-    trace(interface, method, object, traced);
+    const auto sent = std::chrono::steady_clock::now();
     DBusMessage* message =
         dbus_message_new_method_call(object.bus.c_str(), object.path.c_str(), interface, method);
     if (message == nullptr || !build(message)) {
@@ -277,6 +280,7 @@ Reply send(const Ref& object, const char* interface, const char* method,
         connection, message, timeoutMs > 0 ? timeoutMs : 1, &error);
     dbus_message_unref(message);
     dropLateReplies(connection);
+    trace(interface, method, object, traced, sent);
     if (answer == nullptr) {
         Reply failed(std::string(error.name != nullptr ? error.name : DBUS_ERROR_FAILED));
         dbus_error_free(&error);
@@ -470,6 +474,35 @@ std::optional<std::vector<std::int32_t>> readInt32s(const Reply& reply) {
     DBusMessageIter fields;
     dbus_message_iter_recurse(&iter, &fields);
     return basicsFrom<std::int32_t, DBUS_TYPE_INT32>(fields);
+}
+
+std::optional<std::vector<std::pair<std::uint32_t, std::vector<Ref>>>> readRelations(
+    const Reply& reply) {
+    DBusMessageIter relations;
+    if (!firstArray(reply, relations)) {
+        return std::nullopt;
+    }
+    std::vector<std::pair<std::uint32_t, std::vector<Ref>>> found;
+    while (dbus_message_iter_get_arg_type(&relations) == DBUS_TYPE_STRUCT) {
+        DBusMessageIter fields;
+        dbus_message_iter_recurse(&relations, &fields);
+        const auto type = basic<dbus_uint32_t, DBUS_TYPE_UINT32>(fields);
+        if (type && dbus_message_iter_next(&fields) &&
+            dbus_message_iter_get_arg_type(&fields) == DBUS_TYPE_ARRAY) {
+            DBusMessageIter targets;
+            dbus_message_iter_recurse(&fields, &targets);
+            std::vector<Ref> refs;
+            while (dbus_message_iter_get_arg_type(&targets) == DBUS_TYPE_STRUCT) {
+                if (auto ref = refAt(targets)) {
+                    refs.push_back(std::move(*ref));
+                }
+                dbus_message_iter_next(&targets);
+            }
+            found.emplace_back(*type, std::move(refs));
+        }
+        dbus_message_iter_next(&relations);
+    }
+    return found;
 }
 
 std::optional<std::vector<std::pair<std::string, std::string>>> readStringMap(const Reply& reply) {

@@ -86,6 +86,9 @@ std::optional<std::vector<std::uint32_t>> readUint32s(const Reply& reply);
 std::optional<std::vector<std::string>> readStrings(const Reply& reply);
 /// A reply of several int32 values, bare or in one structure: (ii), (iiii).
 std::optional<std::vector<std::int32_t>> readInt32s(const Reply& reply);
+/// a(ua(so)): each relation's type and its targets.
+std::optional<std::vector<std::pair<std::uint32_t, std::vector<Ref>>>> readRelations(
+    const Reply& reply);
 /// a{ss}
 std::optional<std::vector<std::pair<std::string, std::string>>> readStringMap(const Reply& reply);
 

@@ -5,6 +5,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <algorithm>
 #include <csignal>
 #include <mutex>
 #include <vector>
@@ -136,7 +137,79 @@ std::optional<Pid> pidUpFrom(Display* x, Window window) {
     return std::nullopt;
 }
 
+// The process's top-level windows: the root's children, or their children under a reparenting
+// window manager.
+std::vector<Window> windowsOf(Display* x, Pid pid) {
+    std::vector<Window> found;
+    for (const Window top : childrenOf(x, DefaultRootWindow(x))) {
+        if (pidOf(x, top) == pid) {
+            found.push_back(top);
+        }
+        for (const Window inner : childrenOf(x, top)) {
+            if (pidOf(x, inner) == pid) {
+                found.push_back(inner);
+            }
+        }
+    }
+    return found;
+}
+
+std::optional<std::vector<long>> cardinals(Display* x, Window window, const char* name,
+                                           unsigned long wanted) {
+    return windowProperty(x, window, name, XA_CARDINAL, static_cast<long>(wanted),
+                          [&](Atom actual, int format, unsigned long count,
+                              const unsigned char* data) -> std::optional<std::vector<long>> {
+                              if (actual != XA_CARDINAL || format != 32 || count != wanted) {
+                                  return std::nullopt;
+                              }
+                              const auto* items = reinterpret_cast<const long*>(data);
+                              return std::vector<long>(items, items + count);
+                          });
+}
+
 }  // namespace
+
+std::optional<Point> contentOrigin(Pid pid, Size content) {
+    std::lock_guard lock(mutex);
+    Display* x = display();
+    if (x == nullptr) {
+        return std::nullopt;
+    }
+    const Window root = DefaultRootWindow(x);
+    const std::vector<Window> windows = windowsOf(x, pid);
+    std::optional<Window> chosen;
+    if (const auto active = cardinal(x, root, "_NET_ACTIVE_WINDOW", XA_WINDOW); active) {
+        for (const Window window : windows) {
+            if (window == static_cast<Window>(*active)) {
+                chosen = window;
+            }
+        }
+    }
+    for (const Window window : windows) {
+        XWindowAttributes attributes;
+        if (!chosen && XGetWindowAttributes(x, window, &attributes) != 0 &&
+            attributes.map_state == IsViewable) {
+            chosen = window;
+        }
+    }
+    XWindowAttributes attributes;
+    int left = 0;
+    int top = 0;
+    Window child = 0;
+    if (!chosen || XGetWindowAttributes(x, *chosen, &attributes) == 0 ||
+        XTranslateCoordinates(x, *chosen, root, 0, 0, &left, &top, &child) == 0) {
+        return std::nullopt;
+    }
+    Point origin{static_cast<double>(left), static_cast<double>(top)};
+    if (const auto margins = cardinals(x, *chosen, "_GTK_FRAME_EXTENTS", 4)) {
+        origin.x += static_cast<double>((*margins)[0]);  // left, right, top, bottom
+        origin.y += static_cast<double>((*margins)[2]);
+    } else {
+        origin.x += std::max(0.0, (attributes.width - content.width) / 2);
+        origin.y += std::max(0.0, (attributes.height - content.height) / 2);
+    }
+    return origin;
+}
 
 std::optional<std::string> busAddressOnDisplay() {
     std::lock_guard lock(mutex);
@@ -174,20 +247,8 @@ std::optional<std::string> applicationId(Pid pid) {
     if (x == nullptr) {
         return std::nullopt;
     }
-    // Top-level windows are the root's children, or their children under a reparenting
-    // window manager.
-    std::vector<Window> candidates;
-    for (const Window top : childrenOf(x, DefaultRootWindow(x))) {
-        candidates.push_back(top);
-        for (const Window inner : childrenOf(x, top)) {
-            candidates.push_back(inner);
-        }
-    }
     std::optional<std::string> wmClass;
-    for (const Window window : candidates) {
-        if (pidOf(x, window) != pid) {
-            continue;
-        }
+    for (const Window window : windowsOf(x, pid)) {
         if (auto id = text(x, window, "_GTK_APPLICATION_ID")) {
             return id;
         }

@@ -16,6 +16,12 @@ std::optional<Pid> frontmostPid();
 /// GTK publishes (_GTK_APPLICATION_ID), else the class part of WM_CLASS.
 std::optional<std::string> applicationId(Pid pid);
 
+/// Where on the screen the process's window shows the point (0, 0) of an accessible window of
+/// the given size: the window in front if it is the process's, else its first viewable one,
+/// less the margin the toolkit draws around its content (_GTK_FRAME_EXTENTS, or without it the
+/// difference of the two sizes, split evenly).
+std::optional<Point> contentOrigin(Pid pid, Size content);
+
 /// The accessibility bus's address as its launcher publishes it on the root window (AT_SPI_BUS).
 std::optional<std::string> busAddressOnDisplay();
 

@@ -2,9 +2,17 @@
 #include "node.h"
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <thread>
 
+#include "display.h"
 #include "registry.h"
+#include "search.h"
+#include "toolkit.h"
 
 namespace platform::atspi {
 
@@ -34,6 +42,88 @@ Got<Rect> rectOf(const Reply& reply) {
     }
     return Got<Rect>::of(Rect{{static_cast<double>(v[0]), static_cast<double>(v[1])},
                               {static_cast<double>(v[2]), static_cast<double>(v[3])}});
+}
+
+// Where a toolkit that answers in window coordinates has the window's origin on the screen:
+// asked once per application, of its active window and the X display.
+std::optional<Point> windowOrigin(const Target& at) {
+    static std::mutex mutex;
+    static auto* const known = new std::map<std::string, std::optional<Point>>;  // kept
+    {
+        std::lock_guard lock(mutex);
+        if (const auto found = known->find(at.ref.bus); found != known->end()) {
+            return found->second;
+        }
+    }
+    const auto window = activeWindow(Target{Ref{at.ref.bus, rootPath}, at.timeoutMs});
+    if (!window.ok()) {
+        return std::nullopt;  // asked again: the window may be active by the next read
+    }
+    const Reply reply = call(*window.value, componentInterface, "GetExtents",
+                             {Argument::ofUnsigned(screenCoordinates)}, at.timeoutMs);
+    const auto values = readInt32s(reply);
+    const auto pid = pidOfBus(at.ref.bus, at.timeoutMs);
+    std::optional<Point> origin;
+    if (values && values->size() == 4 && pid) {
+        const Size content{static_cast<double>((*values)[2]), static_cast<double>((*values)[3])};
+        if (const auto corner = contentOrigin(*pid, content)) {
+            origin = Point{corner->x - (*values)[0], corner->y - (*values)[1]};
+        }
+    }
+    std::lock_guard lock(mutex);
+    return known->emplace(at.ref.bus, origin).first->second;
+}
+
+bool unplaced(const Got<Rect>& rect) {
+    return rect.ok() && rect.value->origin.x == -1 && rect.value->origin.y == -1;
+}
+
+// Gecko places nothing for a moment after a page loads (every position -1,-1) and everything
+// once its layout is done: a read that meets it asks again, every 10 ms, until the layout is
+// there or the process's one wait for it (as long as the focus wait) has passed. After that,
+// an unplaced frame is no frame rather than a wrong one.
+Got<Rect> placedByGecko(const Target& at, Got<Rect> rect, const std::function<Got<Rect>()>& ask) {
+    constexpr auto layoutWait = std::chrono::milliseconds(500);
+    static std::mutex mutex;
+    static std::optional<Clock::time_point> waitEnds;
+    std::optional<Clock::time_point> until;
+    {
+        std::lock_guard lock(mutex);
+        if (!waitEnds) {
+            waitEnds = Clock::now() + std::min<Clock::duration>(
+                                          layoutWait, std::chrono::milliseconds(at.timeoutMs));
+        }
+        until = waitEnds;
+    }
+    while (unplaced(rect) && Clock::now() < *until) {
+        std::this_thread::sleep_for(
+            std::min<Clock::duration>(std::chrono::milliseconds(10), *until - Clock::now()));
+        rect = ask();
+    }
+    return unplaced(rect) ? Got<Rect>::failed(AXError::noValue) : rect;
+}
+
+// A rectangle as the screen has it, whatever the toolkit's habit; `ask` asks for it again.
+Got<Rect> onScreen(const Target& at, const std::function<Got<Rect>()>& ask) {
+    Got<Rect> rect = ask();
+    if (!rect.ok()) {
+        return rect;
+    }
+    const Toolkit& toolkit = toolkitOf(at.ref.bus, at.timeoutMs);
+    if (toolkit.unplacedAtMinusOne && unplaced(rect)) {
+        rect = placedByGecko(at, std::move(rect), ask);
+        if (!rect.ok()) {
+            return rect;
+        }
+    }
+    if (toolkit.windowRelativeExtents) {
+        // Without a display (Wayland) the window's own coordinates are all there is.
+        if (const auto origin = windowOrigin(at)) {
+            rect.value->origin.x += origin->x;
+            rect.value->origin.y += origin->y;
+        }
+    }
+    return rect;
 }
 
 }  // namespace
@@ -175,16 +265,6 @@ Got<std::optional<std::string>> attribute(const Target& at, const std::string& k
     return Got<std::optional<std::string>>::of(std::nullopt);
 }
 
-Got<std::string> text(const Target& at) {
-    return textBetween(at, 0, -1);
-}
-
-Got<std::string> textBetween(const Target& at, std::int32_t start, std::int32_t end) {
-    const Reply reply = call(at.ref, textInterface, "GetText",
-                             {Argument::of(start), Argument::of(end)}, at.timeoutMs);
-    return fromReply(reply, readString(reply));
-}
-
 Got<std::optional<std::pair<std::int32_t, std::int32_t>>> selection(const Target& at) {
     using Result = Got<std::optional<std::pair<std::int32_t, std::int32_t>>>;
     const Reply count = call(at.ref, textInterface, "GetNSelections", {}, at.timeoutMs);
@@ -222,21 +302,27 @@ Got<std::int32_t> caret(const Target& at) {
 }
 
 Got<Rect> extents(const Target& at) {
-    return rectOf(call(at.ref, componentInterface, "GetExtents",
-                       {Argument::ofUnsigned(screenCoordinates)}, at.timeoutMs));
+    return onScreen(at, [&] {
+        return rectOf(call(at.ref, componentInterface, "GetExtents",
+                           {Argument::ofUnsigned(screenCoordinates)}, at.timeoutMs));
+    });
 }
 
 Got<Rect> rangeExtents(const Target& at, std::int32_t start, std::int32_t end) {
-    return rectOf(
-        call(at.ref, textInterface, "GetRangeExtents",
-             {Argument::of(start), Argument::of(end), Argument::ofUnsigned(screenCoordinates)},
-             at.timeoutMs));
+    return onScreen(at, [&] {
+        return rectOf(
+            call(at.ref, textInterface, "GetRangeExtents",
+                 {Argument::of(start), Argument::of(end), Argument::ofUnsigned(screenCoordinates)},
+                 at.timeoutMs));
+    });
 }
 
 Got<Rect> characterExtents(const Target& at, std::int32_t offset) {
-    return rectOf(call(at.ref, textInterface, "GetCharacterExtents",
-                       {Argument::of(offset), Argument::ofUnsigned(screenCoordinates)},
-                       at.timeoutMs));
+    return onScreen(at, [&] {
+        return rectOf(call(at.ref, textInterface, "GetCharacterExtents",
+                           {Argument::of(offset), Argument::ofUnsigned(screenCoordinates)},
+                           at.timeoutMs));
+    });
 }
 
 AXError callForTrue(const Target& at, const char* interface, const char* method,

@@ -58,10 +58,7 @@ Got<std::optional<Ref>> parent(const Target& at);
 Got<std::vector<Ref>> children(const Target& at);
 Got<std::optional<std::string>> attribute(const Target& at, const std::string& key);
 
-/// The whole text, and a part of it between two scalar offsets.
-Got<std::string> text(const Target& at);
-Got<std::string> textBetween(const Target& at, std::int32_t start, std::int32_t end);
-/// The first selection in scalars, or none when nothing is selected.
+/// The first selection in the toolkit's offsets, or none when nothing is selected.
 Got<std::optional<std::pair<std::int32_t, std::int32_t>>> selection(const Target& at);
 Got<std::int32_t> caret(const Target& at);
 

@@ -2,8 +2,10 @@
 // accessibility bus (or the application or system-wide stand-in), a running application a pid.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -33,6 +35,12 @@ struct ElementObject {
     Pid pid = 0;
     std::optional<std::uint32_t> role;
     std::optional<std::vector<std::string>> interfaces;
+    // The last whole text fetched and its character count, which tells whether it still holds,
+    // and the last place an offset was converted at in it (byte, code points, UTF-16 units),
+    // from which the next conversion goes on.
+    std::shared_ptr<const std::string> text;
+    std::int32_t textCount = -1;
+    std::array<std::int64_t, 3> textMark{0, 0, 0};
 };
 
 struct RunningApplicationObject {

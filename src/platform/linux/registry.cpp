@@ -4,6 +4,7 @@
 
 #include <map>
 #include <mutex>
+#include <vector>
 
 namespace platform::atspi {
 
@@ -32,19 +33,37 @@ std::optional<Pid> pidOfBus(const std::string& bus, int timeoutMs) {
     return pid;
 }
 
-std::optional<Ref> applicationRoot(Pid pid, int timeoutMs) {
+std::optional<std::vector<Ref>> applicationRoots(int timeoutMs) {
     const Reply reply =
         call(Ref{registryBus, rootPath}, "org.a11y.atspi.Accessible", "GetChildren", {}, timeoutMs);
-    const auto roots = readRefs(reply);
-    if (!roots) {
+    return readRefs(reply);
+}
+
+std::optional<Ref> applicationRoot(Pid pid, int timeoutMs) {
+    const auto all = applicationRoots(timeoutMs);
+    if (!all) {
         return std::nullopt;
     }
-    for (const Ref& root : *roots) {
+    for (const Ref& root : *all) {
         if (pidOfBus(root.bus, timeoutMs) == pid) {
             return root;
         }
     }
     return std::nullopt;
+}
+
+bool unregistered(Pid pid, int timeoutMs) {
+    const auto all = applicationRoots(timeoutMs);
+    if (!all) {
+        return false;
+    }
+    for (const Ref& root : *all) {
+        const auto owner = pidOfBus(root.bus, timeoutMs);
+        if (!owner || *owner == pid) {
+            return false;  // an owner not told is not known to be somebody else
+        }
+    }
+    return true;
 }
 
 }  // namespace platform::atspi

@@ -72,11 +72,28 @@ constexpr std::array rows{
 
 }  // namespace
 
-AxRole axRole(std::uint32_t atspiRole, bool multiLine) {
+bool statesTellTheRole(std::uint32_t atspiRole) {
+    switch (atspiRole) {
+        case ATSPI_ROLE_TEXT:
+        case ATSPI_ROLE_ENTRY:
+        case ATSPI_ROLE_PARAGRAPH:
+        case ATSPI_ROLE_HEADING:
+        case ATSPI_ROLE_SECTION:
+        case ATSPI_ROLE_BLOCK_QUOTE:
+            return true;
+        default:
+            return false;
+    }
+}
+
+AxRole axRole(std::uint32_t atspiRole, const States& states) {
     // GTK gives single- and multi-line fields one role, "text", and the browsers give their
-    // inputs and text areas "entry"; the state tells them apart.
-    if (atspiRole == ATSPI_ROLE_TEXT || atspiRole == ATSPI_ROLE_ENTRY) {
-        return {multiLine ? "AXTextArea" : "AXTextField", std::nullopt};
+    // inputs and text areas "entry"; the state tells them apart. Editable blocks of text are
+    // fields too.
+    const bool text = atspiRole == ATSPI_ROLE_TEXT || atspiRole == ATSPI_ROLE_ENTRY ||
+                      (statesTellTheRole(atspiRole) && has(states, ATSPI_STATE_EDITABLE));
+    if (text) {
+        return {has(states, ATSPI_STATE_MULTI_LINE) ? "AXTextArea" : "AXTextField", std::nullopt};
     }
     const auto found = std::find_if(rows.begin(), rows.end(), [&](const Row& row) {
         return static_cast<std::uint32_t>(row.atspi) == atspiRole;

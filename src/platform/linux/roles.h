@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "node.h"
+
 namespace platform::atspi {
 
 struct AxRole {
@@ -12,9 +14,14 @@ struct AxRole {
     std::optional<std::string> subrole;
 };
 
-/// The AX role of an AT-SPI role number; a text or entry role counts as a text area when its
-/// object is multi-line. Roles without a counterpart are "AXUnknown".
-AxRole axRole(std::uint32_t atspiRole, bool multiLine);
+/// Whether the object's states take part in its AX role: text and entries are fields or areas
+/// by MULTI_LINE, and paragraphs, headings and sections that can be edited are text (a
+/// LibreOffice paragraph, a page's contenteditable block).
+bool statesTellTheRole(std::uint32_t atspiRole);
+
+/// The AX role of an AT-SPI role number and the object's states (only read for the roles above).
+/// Roles without a counterpart are "AXUnknown".
+AxRole axRole(std::uint32_t atspiRole, const States& states);
 
 /// Whether the role names a window (frame, window, dialog, alert): what AXWindow walks up to.
 bool isWindowRole(std::uint32_t atspiRole);

@@ -7,6 +7,7 @@
 #include <signal.h>
 
 #include "display.h"
+#include "front.h"
 #include "node.h"
 #include "registry.h"
 
@@ -49,7 +50,7 @@ RunningApplication application(Pid pid) {
 }  // namespace
 
 std::optional<RunningApplication> frontmostApplication() {
-    const auto pid = atspi::frontmostPid();
+    const auto pid = atspi::frontPid(nameTimeoutMs);
     return pid && processExists(*pid) ? std::optional(application(*pid)) : std::nullopt;
 }
 

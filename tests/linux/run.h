@@ -1,0 +1,71 @@
+// The Linux helper run on a headless desktop as its parent runs it.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "desktop.h"
+#include "process/harness.h"
+
+namespace linuxdesktop {
+
+/// The helper with the command word and request; `env` adds to or overrides the desktop's.
+inline harness::Run runHelper(const Desktop& desktop, const std::string& word,
+                              const nlohmann::json& request,
+                              const std::map<std::string, std::string>& env = {}) {
+    harness::Options options;
+    options.program = LARKSPIN_LINUX_HELPER_BINARY;
+    options.args = {word};
+    options.input = request.dump();
+    options.env = desktop.env();
+    for (const auto& [name, value] : env) {
+        options.env[name] = value;
+    }
+    options.hardLimit = std::chrono::seconds(60);
+    return harness::run(options);
+}
+
+/// The four numbers after the ready word, as a reply's rectangle; null when there are none.
+inline nlohmann::json readyRect(const Desktop& desktop) {
+    std::istringstream words(desktop.readyLine());
+    std::string ready;
+    double x = 0, y = 0, w = 0, h = 0;
+    words >> ready >> x >> y >> w >> h;
+    if (!words) {
+        return nullptr;
+    }
+    return {{"x", x}, {"y", y}, {"w", w}, {"h", h}};
+}
+
+/// A capture that must answer with one successful line.
+inline nlohmann::json capture(const Desktop& desktop, const nlohmann::json& request) {
+    const harness::Run run = runHelper(desktop, "capture", request);
+    EXPECT_EQ(run.lines(), 1) << run.out << run.err;
+    nlohmann::json reply = run.reply();
+    EXPECT_EQ(reply.value("ok", false), true) << run.out << run.err;
+    return reply;
+}
+
+/// The role, subrole and frame of a fingerprint, or nothing when it has not that form.
+inline std::optional<nlohmann::json> fingerprintFrame(const nlohmann::json& element) {
+    if (!element.is_string()) {
+        return std::nullopt;
+    }
+    std::smatch m;
+    const std::string text = element;
+    if (!std::regex_match(text, m,
+                          std::regex("[A-Za-z]*\\|[A-Za-z]*\\|(-?\\d+),(-?\\d+),(\\d+),(\\d+)"))) {
+        return std::nullopt;
+    }
+    return nlohmann::json{{"x", std::stod(m[1])},
+                          {"y", std::stod(m[2])},
+                          {"w", std::stod(m[3])},
+                          {"h", std::stod(m[4])}};
+}
+
+}  // namespace linuxdesktop
