@@ -465,6 +465,10 @@ AttributeRead copyParameterizedAttributeValue(const Element& element, const std:
 
 AXError setAttributeValue(const Element& element, const std::string& attribute,
                           const Value& value) {
+    // Only two attributes can be set here; any other is refused without a message on the bus.
+    if (attribute != "AXFocused" && attribute != "AXSelectedTextRange") {
+        return AXError::attributeUnsupported;
+    }
     AXError error = AXError::failure;
     auto s = subjectOf(element, error);
     if (!s) {
@@ -476,9 +480,6 @@ AXError setAttributeValue(const Element& element, const std::string& attribute,
             return AXError::illegalArgument;  // focus can be given, not taken away
         }
         return atspi::callForTrue(s->at, atspi::componentInterface, "GrabFocus", {});
-    }
-    if (attribute != "AXSelectedTextRange") {
-        return AXError::attributeUnsupported;
     }
     const auto* wrapped = std::get_if<Wrapped>(&value.data);
     if (wrapped == nullptr || wrapped->kind() != WrappedKind::range) {
