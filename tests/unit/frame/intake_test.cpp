@@ -1,8 +1,12 @@
 // Parsing requests: the blank rule, bounded nesting, and parse errors that stay readable.
 #include "frame/intake.h"
 
+#include <algorithm>
+#include <vector>
+
 #include <gtest/gtest.h>
 
+#include "text/scalars.h"
 #include "text/utf8.h"
 
 namespace {
@@ -64,6 +68,8 @@ TEST(FrameIntakeParse, SyntaxFaultsSayWhatAndWhere) {
     EXPECT_EQ(refusal("{\"a\": 1e4x}").rfind("invalid JSON: invalid number at line 1", 0), 0U)
         << refusal("{\"a\": 1e4x}");
     EXPECT_EQ(refusal("{\"a\":\n}"), "invalid JSON: unexpected character at line 2, column 1");
+    EXPECT_EQ(refusal("\"\\x\""),
+              "invalid JSON: invalid escape or surrogate in a string at line 1, column 2");
 }
 
 // Every sequence of up to three occurrences of a key (a value, another value, null, a refused
@@ -131,6 +137,82 @@ TEST(FrameIntakeParse, ErrorsAreDecodeErrorsWithValidText) {
     }
     // A fault anywhere in the text outweighs a faulty field before it.
     EXPECT_EQ(refusal("{\"a\": \"x\", \"b\": tru}").rfind("invalid JSON: ", 0), 0U);
+}
+
+// Where a fault is reported, over generated texts that are valid up to one fault: strings with
+// escapes (quotes, backslashes, \\u escapes and surrogate pairs), brackets inside strings,
+// non-ASCII text and line breaks come before it. The fault is reported at the byte where it was
+// put, and its line and column are counted the slow way: line feeds, then code points.
+TEST(FrameIntakeParse, FaultsArePlacedWhereTheyStandWhateverComesBefore) {
+    struct Fault {
+        std::string text;  // what ends the text: a member with the fault, or what follows them
+        std::size_t at;    // where in it the fault stands
+        std::string problem;
+    };
+    const std::string escape = "invalid escape or surrogate in a string";
+    const std::string utf8 = "invalid UTF-8 in a string";
+    std::vector<Fault> faults = {
+        {"\"k\": [1}}", 7, "unexpected character"},
+        {"\"k\": tru}", 5, "unexpected character"},
+        {"\"k\": 01}", 5, "invalid number"},
+        {"\"k\": 1e400}", 5, "number out of range"},
+        {"\"k\" 1}", 4, "unexpected character"},
+        {"\"k\": \xFF}", 5, "unexpected character"},
+        {"\"k\": 1} x", 8, "unexpected text after the value"},
+        {"\"k\": [1", 7, "unexpected end of input"},
+        {"\"k\": \"ab", 8, "unterminated string"},
+    };
+    // Each fault inside a string, after some text, as a value and as a key.
+    for (const auto& [inside, problem] :
+         std::vector<std::pair<std::string, std::string>>{{"\x01", "control character in a string"},
+                                                          {"\xFF", utf8},
+                                                          {"\xC0\xAF", utf8},
+                                                          {"\xED\xA0\x80", utf8},
+                                                          {"\xE2\x82", utf8},
+                                                          {"\\q", escape},
+                                                          {"\\u12", escape},
+                                                          {"\\udc00", escape},
+                                                          {"\\ud800\\u0041", escape},
+                                                          {"\\ud800x", escape}}) {
+        faults.push_back({"\"k\": \"\\\"[\u00E9\\ud83d\\ude00" + inside + "\"}", 23, problem});
+        faults.push_back({"\"\\\\\u00E9" + inside + "\": 1}", 5, problem});
+    }
+    const char* const atoms[] = {"a",   "\u00E9",         "\u4E2D", "\U0001F600", "\\\"", "\\\\",
+                                 "\\/", "\\u00e9",        "[",      "]",          "{",    "}",
+                                 ":",   "\\ud83d\\ude00", ",",      "\\n"};
+    const char* const gaps[] = {"", " ", "\n", "\r\n\t"};
+    std::uint32_t state = 24;
+    const auto next = [&](std::uint32_t below) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % below;
+    };
+    const auto string = [&] {
+        std::string out = "\"";
+        for (std::uint32_t n = next(6); n > 0; --n) {
+            out += atoms[next(std::size(atoms))];
+        }
+        return out + "\"";
+    };
+    for (int round = 0; round < 100; ++round) {
+        std::string members = "{" + std::string(gaps[next(4)]);
+        for (std::uint32_t n = next(4); n > 0; --n) {
+            const std::string values[] = {string(), "-1.5e3", "[true, null, " + string() + "]",
+                                          "{" + string() + ": [0]}"};
+            members += string() + gaps[next(4)] + ":" + gaps[next(4)] + values[next(4)] + "," +
+                       gaps[next(4)];
+        }
+        for (const Fault& fault : faults) {
+            const std::string text = members + fault.text;
+            const std::size_t at = members.size() + fault.at;
+            const std::size_t lineStart = text.rfind('\n', at == 0 ? 0 : at - 1);
+            const std::size_t column = lineStart == std::string::npos ? 0 : lineStart + 1;
+            const std::string where =
+                "line " + std::to_string(1 + std::count(text.begin(), text.begin() + at, '\n')) +
+                ", column " +
+                std::to_string(1 + text::scalarOffset(text.substr(column), at - column));
+            ASSERT_EQ(refusal(text), "invalid JSON: " + fault.problem + " at " + where) << text;
+        }
+    }
 }
 
 TEST(FrameIntakeParse, BigIntegersKeepTheirKind) {
