@@ -490,9 +490,12 @@ TEST(InsertPasteboard, ALargeTextArrivesWholeWhateverItsEscapes) {
         plain += "caf\u00e9 \U0001F600 ";
         escaped += "say \"hi\"\t\\ caf\u00e9\n";
     }
+    // Time for a sanitizer build on a loaded machine: the default deadline of 4 s passed there
+    // before the text was on the pasteboard. The wait ends as soon as the text shows.
+    const json patient = {{"deadlineMs", 60000}, {"verifyTimeoutMs", 30000}};
     for (const std::string& text : {plain, escaped}) {
         const Inserted result = insertOn(desktopWith(fieldWith("", desktopjson::range(0, 0))),
-                                         request(text, focusInto("replaceSelection")));
+                                         request(text, focusInto("replaceSelection"), patient));
         EXPECT_EQ(result.reply, ok(false, "yes", true));
         EXPECT_TRUE(attributesOf(result.saved, editor, "field")["AXValue"] == text);
         EXPECT_EQ(result.saved["pasteboard"]["items"], userItems);
