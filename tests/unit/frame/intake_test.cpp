@@ -192,12 +192,11 @@ TEST(FrameIntakeParse, FaultsArePlacedWhereTheyStandWhateverComesBefore) {
         for (const Fault& fault : faults) {
             const std::string text = members + fault.text;
             const std::size_t at = members.size() + fault.at;
-            const std::size_t lineStart = text.rfind('\n', at == 0 ? 0 : at - 1);
-            const std::size_t column = lineStart == std::string::npos ? 0 : lineStart + 1;
+            const std::size_t newline = text.rfind('\n', at - 1);
+            const std::size_t line = newline == std::string::npos ? 0 : newline + 1;
             const std::string where =
                 "line " + std::to_string(1 + std::count(text.begin(), text.begin() + at, '\n')) +
-                ", column " +
-                std::to_string(1 + text::scalarOffset(text.substr(column), at - column));
+                ", column " + std::to_string(1 + text::scalarOffset(text.substr(line), at - line));
             ASSERT_EQ(refusal(text), "invalid JSON: " + fault.problem + " at " + where) << text;
         }
     }
