@@ -34,6 +34,49 @@ std::optional<std::string_view> plainKey(od::field& field) {
     return std::string_view(start, static_cast<std::size_t>(end - start));
 }
 
+// The value of the four hex digits at `at`, or -1; stops at the first byte that is not one.
+int hexUnit(const char* at) {
+    int unit = 0;
+    for (int i = 0; i < 4; ++i) {
+        const char c = at[i];
+        const int digit = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+        if (digit < 0) {
+            return -1;
+        }
+        unit = unit * 16 + digit;
+    }
+    return unit;
+}
+
+// The backslash of the first escape of a string that stands for no character: an unknown
+// letter, fewer than four hex digits, or a surrogate that is not half of a pair. `inside` is
+// just past the opening quote; the parser's first pass found the closing one.
+const char* badEscape(const char* inside) {
+    for (const char* at = inside; *at != '"'; ++at) {
+        if (*at != '\\') {
+            continue;
+        }
+        if (at[1] == 'u') {
+            const int unit = hexUnit(at + 2);
+            const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+            const int low = high && at[6] == '\\' && at[7] == 'u' ? hexUnit(at + 8) : -1;
+            if (unit < 0 || (unit >= 0xDC00 && unit <= 0xDFFF) ||
+                (high && (low < 0xDC00 || low > 0xDFFF))) {
+                return at;
+            }
+            at += high ? 11 : 5;
+        } else if (at[1] != '\0' && std::strchr("\"\\/bfnrt", at[1]) != nullptr) {
+            ++at;
+        } else {
+            return at;
+        }
+    }
+    return nullptr;
+}
+
 // One open container of the check, the next member or element to visit in it.
 struct Open {
     bool object = false;
@@ -162,8 +205,12 @@ class Checker {
                 break;
             }
             case od::json_type::string: {
+                std::string_view token;
                 std::string_view string;
-                fail(document.get_string().get(string));
+                if (document.raw_json_token().get(token) != simdjson::SUCCESS) {
+                    token = "\"\"";
+                }
+                escapeFault(token.data() + 1, document.get_string().get(string));
                 break;
             }
             case od::json_type::number: {
@@ -213,8 +260,9 @@ class Checker {
                 od::field field;
                 fail((*top.member).get(field));
                 if (!plainKey(field)) {
+                    const char* inside = field.key().raw();
                     std::string_view key;
-                    fail(field.unescaped_key().get(key));
+                    escapeFault(inside, field.unescaped_key().get(key));
                 }
                 visit(field.value());
             } else {
@@ -258,7 +306,7 @@ class Checker {
                 // string left untaken would be passed over as a key if a colon followed it).
                 if (std::memchr(token.data(), '\\', token.size()) != nullptr) {
                     std::string_view string;
-                    fail(value.get_string().get(string));
+                    escapeFault(token.data() + 1, value.get_string().get(string));
                 } else {
                     simdjson::ondemand::raw_json_string raw;
                     fail(value.get_raw_json_string().get(raw));
@@ -323,6 +371,17 @@ class Checker {
         if (error != simdjson::SUCCESS) {
             throw faultAt(text, here(), error);
         }
+    }
+
+    // A string that does not unescape is refused at the escape, not after the string, where
+    // reading stands. `inside`: just past its opening quote.
+    void escapeFault(const char* inside, simdjson::error_code error) {
+        if (error == simdjson::STRING_ERROR) {
+            if (const char* at = badEscape(inside)) {
+                throw SyntaxError{static_cast<std::size_t>(at - text.data()), problemOf(error)};
+            }
+        }
+        fail(error);
     }
 
     void numberFault(simdjson::error_code error, std::string_view token) {

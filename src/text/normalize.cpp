@@ -78,13 +78,6 @@ bool isNfc(std::string_view utf8) {
             ++pos;
             continue;
         }
-        // Below U+0300 every code point is a starter that NFC leaves alone: the two-byte forms
-        // with leads C2 to CB need no decoding.
-        if (lead >= 0xC2 && lead <= 0xCB && pos + 1 < utf8.size() &&
-            (static_cast<unsigned char>(utf8[pos + 1]) & 0xC0) == 0x80) {
-            pos += 2;
-            continue;
-        }
         const Decoded decoded = decodeAt(utf8, pos);
         if (!decoded.valid || (decoded.scalar >= 0x300 && !stableUnderNfc(decoded.scalar))) {
             return false;

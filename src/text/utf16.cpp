@@ -3,40 +3,19 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 
 #include "text/decode.h"
 #include "text/utf8.h"
 
 namespace text {
 
-namespace {
-
-// The number of bytes of `word` whose top bit is set, when no other bit is: one multiplication
-// instead of a popcount, which without a -m flag is a library call.
-std::int64_t countHighBits(std::uint64_t word) {
-    return static_cast<std::int64_t>(((word >> 7) * 0x0101010101010101ULL) >> 56);
-}
-
-}  // namespace
-
 std::int64_t utf16Length(std::string_view utf8) {
     if (isValidUtf8(utf8)) {
         // Well formed: one unit per sequence, which is per byte that is no continuation byte,
-        // and a second one for each four-byte sequence. Counted eight bytes at a time.
-        constexpr std::uint64_t high = 0x8080808080808080ULL;
+        // and a second one for each four-byte sequence; a loop the compiler vectorises.
         std::int64_t units = 0;
-        std::size_t pos = 0;
-        for (; pos + 8 <= utf8.size(); pos += 8) {
-            std::uint64_t word = 0;
-            std::memcpy(&word, utf8.data() + pos, 8);
-            const std::uint64_t continuation = word & ~(word << 1) & high;
-            const std::uint64_t fourByteLead =
-                word & (word << 1) & (word << 2) & (word << 3) & high;
-            units += 8 - countHighBits(continuation) + countHighBits(fourByteLead);
-        }
-        for (; pos < utf8.size(); ++pos) {
-            const auto byte = static_cast<unsigned char>(utf8[pos]);
+        for (const char c : utf8) {
+            const auto byte = static_cast<unsigned char>(c);
             units += static_cast<std::int64_t>((byte & 0xC0) != 0x80) + (byte >= 0xF0);
         }
         return units;

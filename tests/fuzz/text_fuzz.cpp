@@ -4,16 +4,13 @@
 // values that hold the pasted text as it was written.
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include <utf8proc.h>
-
 #include "insert/landed.h"
 #include "request_check.h"
+#include "support/slow_text.h"
 #include "text/clip.h"
 #include "text/graphemes.h"
 #include "text/normalize.h"
@@ -21,61 +18,6 @@
 #include "text/utf8.h"
 
 namespace {
-
-// The White_Space property's 25 code points, written out again on purpose.
-bool slowWhiteSpace(char32_t c) {
-    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
-           c == 0x205F || c == 0x3000;
-}
-
-char32_t firstScalar(std::string_view cluster) {
-    utf8proc_int32_t scalar = 0;
-    utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(cluster.data()),
-                     static_cast<utf8proc_ssize_t>(cluster.size()), &scalar);
-    return static_cast<char32_t>(scalar);
-}
-
-// Pieces between white-space characters, joined by one space.
-std::string slowCollapse(std::string_view text) {
-    const std::vector<std::size_t> bounds = text::graphemeBoundaries(text);
-    std::string out;
-    std::string piece;
-    const auto flush = [&] {
-        if (!piece.empty()) {
-            out += (out.empty() ? "" : " ") + piece;
-            piece.clear();
-        }
-    };
-    for (std::size_t i = 0; i + 1 < bounds.size(); ++i) {
-        const std::string_view cluster = text.substr(bounds[i], bounds[i + 1] - bounds[i]);
-        if (slowWhiteSpace(firstScalar(cluster))) {
-            flush();
-        } else {
-            piece += cluster;
-        }
-    }
-    flush();
-    return out;
-}
-
-std::string slowNfc(const std::string& text) {
-    utf8proc_uint8_t* mapped = nullptr;
-    const utf8proc_ssize_t length =
-        utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(text.data()),
-                     static_cast<utf8proc_ssize_t>(text.size()), &mapped,
-                     static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE));
-    const std::unique_ptr<utf8proc_uint8_t, decltype(&std::free)> owner(mapped, &std::free);
-    if (length < 0) {
-        fuzzcheck::finding("utf8proc refused valid UTF-8");
-    }
-    return {reinterpret_cast<const char*>(mapped), static_cast<std::size_t>(length)};
-}
-
-bool slowLanded(std::string_view pasted, std::string_view value) {
-    const std::string needle = slowNfc(slowCollapse(pasted));
-    return needle.empty() || slowNfc(slowCollapse(value)).find(needle) != std::string::npos;
-}
 
 void checkClip(const std::string& text, std::int64_t limit) {
     const text::Clipped clipped = text::clip(text, limit);
@@ -121,10 +63,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view pasted = std::string_view(text).substr(0, split);
     const std::string_view value =
         split == std::string::npos ? std::string_view() : std::string_view(text).substr(split + 1);
-    if (text::collapseWhiteSpace(text) != slowCollapse(text)) {
+    if (text::collapseWhiteSpace(text) != slowtext::collapse(text)) {
         fuzzcheck::finding("collapsing disagrees with the cluster by cluster reference");
     }
-    if (insert::landed(pasted, value) != slowLanded(pasted, value)) {
+    if (insert::landed(pasted, value) != slowtext::landed(pasted, value)) {
         fuzzcheck::finding("landed disagrees with the slow reference");
     }
     // The pasted text as a field holds it after the paste, inside what was there: where the
@@ -135,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::string around = std::string(value.substr(0, middle)) + std::string(pasted) +
                                std::string(value.substr(middle));
-    if (insert::landed(pasted, around) != slowLanded(pasted, around)) {
+    if (insert::landed(pasted, around) != slowtext::landed(pasted, around)) {
         fuzzcheck::finding("landed disagrees with the slow reference on a pasted value");
     }
     const auto quick = insert::PasteCheck(pasted).quickLandedIn(around);

@@ -645,9 +645,12 @@ TEST(InsertPasteboard, ALargeTextArrivesWholeWhateverItsEscapes) {
         plain += "caf\u00e9 \U0001F600 ";
         escaped += "say \"hi\"\t\\ caf\u00e9\n";
     }
+    // Time for a sanitizer build on a loaded machine: the default deadline of 4 s passed there
+    // before the text was on the pasteboard. The wait ends as soon as the text shows.
+    const json patient = {{"deadlineMs", 60000}, {"verifyTimeoutMs", 30000}};
     for (const std::string& text : {plain, escaped}) {
         const Inserted result = insertOn(desktopWith(fieldWith("", desktopjson::range(0, 0))),
-                                         request(text, focusInto("replaceSelection")));
+                                         request(text, focusInto("replaceSelection"), patient));
         EXPECT_EQ(result.reply, ok(false, "yes", true));
         EXPECT_TRUE(attributesOf(result.saved, editor, "field")["AXValue"] == text);
         EXPECT_EQ(result.saved["pasteboard"]["items"], userItems);
@@ -722,6 +725,58 @@ TEST(InsertChained, CaptureNamesTheTargetAndInsertFindsIt) {
          {"text", "y"},
          {"into", {{"kind", "focus"}, {"mode", "afterSelection"}, {"element", focus["element"]}}}});
     EXPECT_EQ(again.reply(), ok(false, "yes", true));
+}
+
+// --- what only a slow target shows -----------------------------------------------------------
+
+// A paste slower than verifyTimeoutMs into a value that stops being readable at Command-V: the
+// unreadable value ends the watch at once, and the text stays on the pasteboard for settleMs,
+// not for verifyTimeoutMs, so that the target pastes it and not the user's items.
+TEST(InsertSlowTarget, APasteSlowerThanTheWatchIntoAnUnreadableValueStillGetsTheText) {
+    json file = desktopWith(fieldWith("", desktopjson::range(0, 0)), {{"delayMs", 500}});
+    file["timeline"] = {{{"after", "commandV"},
+                         {"delayMs", 0},
+                         {"set",
+                          {{"pid", editor},
+                           {"element", "field"},
+                           {"attributes", {{"AXValue", {{"error", "cannotComplete"}}}}}}}}};
+    const Inserted result = insertOn(file, request("slow paste", focusInto("replaceSelection"),
+                                                   {{"verifyTimeoutMs", 250}, {"settleMs", 1200}}));
+    EXPECT_EQ(result.reply, ok(false, "yes", true));
+    EXPECT_EQ(attributesOf(result.saved, editor, "field")["AXValue"], "slow paste");
+    EXPECT_EQ(result.saved["pasteboard"]["items"], userItems);
+    EXPECT_EQ(afterrun::reactions(result.saved, "paste")[0]["afterExit"], false);
+}
+
+// A composer draft of white space only, without a line break at its end, gets neither the line
+// feed before the text nor the caret at its end; the composer pastes after the watch has seen
+// the draft unchanged a while.
+TEST(InsertSlowTarget, ABlankDraftGetsTheTextWithoutALineBreak) {
+    struct Case {
+        const char* draft;
+        json range;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"  ", desktopjson::range(1, 0), " hi "},
+        {"\t\u00A0", desktopjson::range(0, 0), "hi\t\u00A0"},
+        {"\u3000", desktopjson::range(1, 0), "\u3000hi"},
+    };
+    for (const Case& c : cases) {
+        json file = desktopWith(fieldWith("", desktopjson::range(0, 0)));
+        file["frontmost"] = 91;
+        file["apps"][1]["paste"] = {{"delayMs", 150}};
+        json& composer = file["apps"][1]["root"]["children"][0]["children"][1]["children"][0];
+        composer["attributes"]["AXValue"] = c.draft;
+        composer["attributes"]["AXSelectedTextRange"] = c.range;
+        const Inserted result = insertOn(
+            file,
+            merged(request("hi", {{"kind", "composer"}, {"element", "AXTextArea||0,400,300,60"}},
+                           {{"verifyTimeoutMs", 2000}}),
+                   {{"pid", 91}}));
+        EXPECT_EQ(result.reply, ok(false, "yes", true)) << c.draft;
+        EXPECT_EQ(attributesOf(result.saved, 91, "composer")["AXValue"], c.expected) << c.draft;
+    }
 }
 
 }  // namespace

@@ -54,6 +54,10 @@ json copyingDesktop(int copyDelayMs, const json& timeline) {
             {"timeline", timeline}};
 }
 
+// A deadline that passes in the verification wait: the helper has borrowed the pasteboard long
+// before it, even started under a sanitizer on a loaded machine, and waits 3 s there.
+constexpr std::int64_t inTheWait = 1500;
+
 json insertRequest(std::int64_t deadlineMs) {
     return {{"pid", 61},
             {"text", "hello"},
@@ -134,11 +138,11 @@ TEST(WatchdogTermination, SigtermWhileTheRequestIsReadEndsWithoutReply) {
 
 TEST(WatchdogBorrowed, DeadlineWhileBorrowedPutsThePasteboardBackOnce) {
     harness::Desktop desktop(stubbornField());
-    const harness::Run run = desktop.run("insert", insertRequest(400));
+    const harness::Run run = desktop.run("insert", insertRequest(inTheWait));
     expectOneLine(run);
     EXPECT_EQ(run.reply(), json({{"ok", false},
                                  {"error", "timedOut"},
-                                 {"detail", "deadline of 400 ms passed"},
+                                 {"detail", "deadline of 1500 ms passed"},
                                  {"restored", true}}));
     const json saved = desktop.read();
     EXPECT_EQ(saved["pasteboard"]["items"], userItems);
@@ -159,7 +163,7 @@ TEST(WatchdogBorrowed, NewerWriteBySomebodyElseIsKept) {
     const json theirs = json::array({desktopjson::plainText("copied meanwhile")});
     harness::Desktop desktop(stubbornField(
         {{{"after", "pasteboardWrite"}, {"delayMs", 30}, {"pasteboard", {{"items", theirs}}}}}));
-    const harness::Run run = desktop.run("insert", insertRequest(400));
+    const harness::Run run = desktop.run("insert", insertRequest(inTheWait));
     expectOneLine(run);
     EXPECT_EQ(run.reply().value("restored", true), false) << run.out;
     const json saved = desktop.read();
@@ -203,13 +207,15 @@ TEST(WatchdogProbe, GiveUpAroundTheCopyPutsTheUserItemsBack) {
          "terminated",
          false},
         {"SIGTERM as the copy lands", 0, {termAtOnce}, 10000, "terminated", true},
-        {"deadline while the copy is on its way", 300, json::array(), 100,
-         "deadline of 100 ms passed", false},
+        // The chord comes well before the deadline, even under a sanitizer on a loaded machine,
+        // and the copy two seconds after the chord.
+        {"deadline while the copy is on its way", 2000, json::array(), 1000,
+         "deadline of 1000 ms passed", false},
     };
     for (const Case& c : cases) {
         harness::Desktop desktop(copyingDesktop(c.copyDelayMs, c.timeline));
         const harness::Run run =
-            desktop.run("capture", {{"probeTimeoutMs", 1000}, {"deadlineMs", c.deadlineMs}});
+            desktop.run("capture", {{"probeTimeoutMs", 3000}, {"deadlineMs", c.deadlineMs}});
         expectOneLine(run);
         if (!c.raceable) {
             EXPECT_EQ(run.reply(), json({{"ok", false},

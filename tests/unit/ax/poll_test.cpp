@@ -33,7 +33,7 @@ TEST(AxPoll, ConditionThatHoldsAtOnceCostsNoWait) {
         return true;
     }));
     EXPECT_EQ(tests, 1);
-    EXPECT_LT(simtest::elapsedMs(start), 5);
+    EXPECT_LT(simtest::elapsedMs(start), 5000);  // far from the time-out, however loaded
 }
 
 TEST(AxPoll, StepsAreAtMostAPollIntervalAndNeverPassTheDeadline) {
@@ -43,11 +43,15 @@ TEST(AxPoll, StepsAreAtMostAPollIntervalAndNeverPassTheDeadline) {
         tests.push_back(Clock::now());
         return false;
     }));
-    // Steps of about 10, 10 and 5 ms: the first test at once, the last one after the deadline.
-    ASSERT_GE(tests.size(), 3U);
+    // Steps of 10, 10 and 5 ms: tests at once, after 10 and 20 ms and after the deadline. A
+    // sleep never ends early, so there are no more; under load it may end late, so there may be
+    // fewer: the first test and the one past the deadline are all that is sure.
+    ASSERT_GE(tests.size(), 2U);
     EXPECT_LE(tests.size(), 4U);
     using Ms = std::chrono::duration<double, std::milli>;
-    EXPECT_LT(Ms(tests.front() - start).count(), 2);
+    for (std::size_t i = 0; i + 1 < tests.size(); ++i) {
+        EXPECT_LT(Ms(tests[i] - start).count(), 25) << i;
+    }
     EXPECT_GE(Ms(tests.back() - start).count(), 25);
 }
 

@@ -1,11 +1,14 @@
 // The budgets of the searches that walk a window breadth first: the composer search and the user
 // search stop after 3000 nodes (the last within the budget is found, the first past it is not),
 // and the composer search also after 150 ms.
+#include <chrono>
+
 #include <gtest/gtest.h>
 
 #include "ax/focus.h"
 #include "capture/conversation.h"
 #include "composer/composer.h"
+#include "frame/tunables.h"
 #include "support/desktop_json.h"
 #include "unit/sim/sim_support.h"
 
@@ -43,16 +46,29 @@ std::optional<ax::Focus> focusIn(const json& window) {
 
 class ComposerBudgets : public simtest::SimTest {
   protected:
-    static std::optional<composer::Composer> nearestTo(const json& window) {
+    // `walkMs`: how long the search took.
+    static std::optional<composer::Composer> nearestTo(const json& window,
+                                                       double* walkMs = nullptr) {
         const auto focus = focusIn(window);
         EXPECT_TRUE(focus);
-        return composer::Composer::near(*focus, pid);
+        const auto start = std::chrono::steady_clock::now();
+        auto found = composer::Composer::near(*focus, pid);
+        if (walkMs != nullptr) {
+            *walkMs = simtest::elapsedMs(start);
+        }
+        return found;
     }
 };
 
 TEST_F(ComposerBudgets, TheWalkStopsAfter3000Nodes) {
     const json composer = desktopjson::textArea("composer", "");
-    EXPECT_TRUE(nearestTo(windowWith(2997, composer)));   // position 2999: the last visited
+    // Position 2999, the last visited; unless the walk ran into its time budget first, as under
+    // a sanitizer on a loaded machine it does, and then this says nothing of the node budget.
+    double walkMs = 0;
+    const bool found = nearestTo(windowWith(2997, composer), &walkMs).has_value();
+    if (walkMs < static_cast<double>(frame::composerWalkMs)) {
+        EXPECT_TRUE(found);
+    }
     EXPECT_FALSE(nearestTo(windowWith(2998, composer)));  // position 3000: the first not
 }
 

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/slow_text.h"
 #include "text/normalize.h"
 
 namespace {
@@ -38,17 +39,55 @@ TEST(InsertLanded, WhiteSpaceAndCanonicalFormsDoNotCountCaseDoes) {
     }
 }
 
-TEST(InsertLanded, TheJudgeTellsAnUnchangedValueCanonicallyAndRemembersItsAnswers) {
-    insert::ReadBackJudge judge("caf\u00E9", "before cafe\u0301");
-    EXPECT_TRUE(judge.unchanged("before caf\u00E9"));  // the same text, composed
-    EXPECT_TRUE(judge.landedIn("before caf\u00E9"));   // and it holds the text already
-    EXPECT_FALSE(judge.unchanged("before caf\u00E9 caf\u00E9"));
-    EXPECT_TRUE(judge.landedIn("before caf\u00E9 caf\u00E9"));
-    // Asked in the other order, and again after another value: the same answers.
-    EXPECT_FALSE(judge.landedIn("before"));
-    EXPECT_FALSE(judge.unchanged("before"));
-    EXPECT_TRUE(judge.unchanged("before cafe\u0301"));
-    EXPECT_FALSE(judge.landedIn("before"));
+// The judge keeps its answers for the last value only. Over every sequence of three reads from
+// values that differ in what it keeps (in NFC or not, holding the paste or not, the value from
+// before respelled in either direction), each asked any of its three questions, every answer is
+// the rule's for that value: pastes and values before come composed and decomposed, and two of
+// the values before hold the paste already.
+TEST(InsertLanded, TheJudgeAnswersEachValueAsTheRuleDoesInEverySequence) {
+    const std::string paste = "caf\u00E9 noir";
+    const std::string pastes[] = {paste, text::nfd(paste)};
+    const std::string befores[] = {"un \u00E9", "un e\u0301", paste + " \u00E9",
+                                   paste + " e\u0301"};
+    const std::string values[] = {"x",
+                                  befores[0],
+                                  befores[1],
+                                  befores[2],
+                                  befores[3],
+                                  befores[1] + " " + paste,
+                                  befores[0] + " " + pastes[1]};
+    enum Question { unchanged, landedIn, arrived };
+    const auto ask = [](insert::ReadBackJudge& judge, int question, const std::string& value) {
+        switch (question) {
+            case unchanged:
+                return judge.unchanged(value);
+            case landedIn:
+                return judge.landedIn(value);
+            default:
+                return judge.arrived(value);
+        }
+    };
+    for (const std::string& pasted : pastes) {
+        for (const std::string& before : befores) {
+            bool rule[7][3];  // the rule's answers, by value and question
+            for (int v = 0; v < 7; ++v) {
+                const bool same = slowtext::nfc(values[v]) == slowtext::nfc(before);
+                const bool holds = slowtext::landed(pasted, values[v]);
+                rule[v][unchanged] = same;
+                rule[v][landedIn] = holds;
+                rule[v][arrived] = !same && holds;
+            }
+            for (int sequence = 0; sequence < 7 * 7 * 7 * 27; ++sequence) {
+                insert::ReadBackJudge judge(pasted, before);
+                for (int step = 0, rest = sequence; step < 3; ++step, rest /= 21) {
+                    const int question = rest / 7 % 3;
+                    ASSERT_EQ(ask(judge, question, values[rest % 7]), rule[rest % 7][question])
+                        << "paste " << pasted << ", before " << before << ", sequence " << sequence
+                        << ", step " << step;
+                }
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "text/utf8.h"
+
 namespace {
 
 using namespace std::string_literals;
@@ -10,12 +12,30 @@ using namespace std::string_literals;
 // "a", "é" (2 bytes), "😀" (4 bytes, 2 units), "b": bytes 0,1,3,7,8 and units 0,1,2,4,5.
 const std::string sample = "a\u00E9\U0001F600b";
 
-TEST(TextUtf16, Length) {
+// The length of well-formed text is counted eight bytes at a time: every length class at its
+// smallest and largest scalar, four at a time in every combination, after every number of bytes
+// from 0 to 7 (so each straddles a word's end, and ends in the tail), against the units of the
+// text converted; ill-formed pieces (cut short, a surrogate, a stray continuation byte) send the
+// text the slow way, which must agree too.
+TEST(TextUtf16, LengthOfEveryLengthClassWhereverItStands) {
+    const std::string pieces[] = {"\x7F",         "\u0080",     "\u07FF",     "\u0800",
+                                  "\uFFFF",       "\U00010000", "\U0010FFFF", "\xF0\x90\x80",
+                                  "\xED\xA0\x80", "\x80"};
     EXPECT_EQ(text::utf16Length(""), 0);
-    EXPECT_EQ(text::utf16Length(sample), 5);
-    EXPECT_EQ(text::utf16Length("a\0b"s), 3);
-    EXPECT_EQ(text::utf16Length("\xF0\x9F\x98"), 1);  // one truncated sequence, one U+FFFD
-    EXPECT_EQ(text::utf16Length("\xED\xA0\x80"), 3);  // an encoded surrogate: three U+FFFD
+    for (std::size_t shift = 0; shift < 8; ++shift) {
+        for (const std::string& a : pieces) {
+            for (const std::string& b : pieces) {
+                for (const std::string& c : pieces) {
+                    for (const std::string& d : pieces) {
+                        const std::string text = std::string(shift, 'x') + a + b + c + d;
+                        ASSERT_EQ(text::utf16Length(text),
+                                  static_cast<std::int64_t>(text::toUtf16(text).size()))
+                            << text;
+                    }
+                }
+            }
+        }
+    }
 }
 
 TEST(TextUtf16, ByteOffsetClampsAndNeverSplitsAPair) {
