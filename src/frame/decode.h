@@ -129,7 +129,9 @@ void eachMember(parse::Value& value, const Path& path, Body body) {
     for (auto member : object) {
         simdjson::ondemand::field field;
         // The text was checked whole before decoding: reading it again cannot fail.
-        (void)std::move(member).get(field);
+        if (std::move(member).get(field) != simdjson::SUCCESS) {
+            continue;
+        }
         const std::string_view key = parse::keyOf(field);
         parse::Value memberValue = field.value();
         const Path memberPath(path, key);
@@ -144,8 +146,10 @@ std::vector<T> decodeArray(parse::Value& value, const Path& path, Decode decode)
     std::size_t index = 0;
     for (auto element : array) {
         parse::Value elementValue;
-        (void)std::move(element).get(elementValue);
         const Path elementPath(path, index++);
+        if (std::move(element).get(elementValue) != simdjson::SUCCESS) {
+            continue;  // not after the whole text was checked
+        }
         result.push_back(decode(elementValue, elementPath));
     }
     return result;

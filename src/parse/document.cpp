@@ -113,6 +113,8 @@ std::string problemOf(simdjson::error_code error) {
             return "unexpected text after the value";
         case simdjson::MEMALLOC:
             return "out of memory";
+        case simdjson::DEPTH_ERROR:
+            return "nesting deeper than " + std::to_string(simdjson::DEFAULT_MAX_DEPTH) + " levels";
         default:
             return "unexpected character";
     }
@@ -235,6 +237,9 @@ class Checker {
                 }
                 break;
             }
+            default:
+                // simdjson 4 names a value that begins with no JSON character "unknown".
+                fail(simdjson::TAPE_ERROR);
         }
         walk();
         // Only past the end of the text has the document no current location.
@@ -331,6 +336,8 @@ class Checker {
                 }
                 return;
             }
+            default:
+                fail(simdjson::TAPE_ERROR);
         }
     }
 
@@ -513,16 +520,18 @@ std::size_t Document::depth() const {
 
 Type Document::type() {
     Type type;
-    if (document.type().get(type) != simdjson::SUCCESS) {
-        throw SyntaxError{0, "no value"};
+    if (const auto error = document.type().get(type); error != simdjson::SUCCESS) {
+        fail(error);
     }
     return type;
 }
 
+// simdjson 4 checks the brackets of the whole text when the root is asked for; its fault is
+// placed as any other.
 Value Document::root() {
     Value value;
-    if (document.get_value().get(value) != simdjson::SUCCESS) {
-        throw SyntaxError{0, "no value"};
+    if (const auto error = document.get_value().get(value); error != simdjson::SUCCESS) {
+        fail(error);
     }
     return value;
 }

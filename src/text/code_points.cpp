@@ -50,14 +50,26 @@ bool secondHalf(const Property& property) {
     }
 }
 
+// Whether the canonical decomposition begins with the second half of a composition pair: such a
+// composite (Unicode 16's Kirat Rai and Tulu-Tigalari vowel signs) may compose with what
+// precedes it as that half does, though it is no second half itself.
+bool decomposesToASecondHalf(char32_t c) {
+    utf8proc_int32_t parts[8];
+    utf8proc_int32_t boundary = 0;
+    const utf8proc_ssize_t count = utf8proc_decompose_char(static_cast<utf8proc_int32_t>(c), parts,
+                                                           8, UTF8PROC_DECOMPOSE, &boundary);
+    return count > 0 && count <= 8 && parts[0] != static_cast<utf8proc_int32_t>(c) &&
+           secondHalf(*utf8proc_get_property(parts[0]));
+}
+
 bool stableFrom(char32_t c, const utf8proc_property_t& property) {
     // Hangul vowels and trailing consonants compose with what precedes them, by rule.
     if ((c >= 0x1161 && c <= 0x1175) || (c >= 0x11A8 && c <= 0x11C2)) {
         return false;
     }
-    // A non-starter may be reordered; the second half of a composition pair may compose with
-    // what precedes it.
-    if (property.combining_class != 0 || secondHalf(property)) {
+    // A non-starter may be reordered; the second half of a composition pair, or a composite
+    // that begins with one, may compose with what precedes it.
+    if (property.combining_class != 0 || secondHalf(property) || decomposesToASecondHalf(c)) {
         return false;
     }
     // Its own NFC: no singleton, no excluded or non-starter decomposition.

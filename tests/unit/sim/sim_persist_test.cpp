@@ -302,9 +302,7 @@ TEST_F(SimLoad, ARefusedInstallLeavesTheCurrentDesktop) {
 
 TEST_F(SimLoad, DeepNestingIsRefusedNotOverflowed) {
     std::string deep = "{\"x\": ";
-    for (int i = 0; i < 100000; ++i) {
-        deep += "[";
-    }
+    deep += std::string(100000, '[') + std::string(100000, ']') + "}";
     const auto error = platform::sim::install(deep);
     ASSERT_TRUE(error.has_value());
     EXPECT_NE(error->find("nesting deeper than"), std::string::npos) << *error;
