@@ -1,13 +1,17 @@
 // The Linux backend's services called in-process against the GTK test application: what capture
 // never exercises (writes of the selection and of the focus, settability, identity, pids).
 // Each test is its own process under CTest, and the bus connection is the process's.
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <dbus/dbus.h>
+#include <set>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "desktop.h"
+#include "objects.h"
 #include "platform/accessibility.h"
 #include "platform/core_foundation.h"
 #include "platform/workspace.h"
@@ -212,6 +216,126 @@ TEST_F(LinuxBackend, PasswordTextIsNeverFetched) {
     for (const std::string& call : calls) {
         EXPECT_EQ(call.find("org.a11y.atspi.Text.GetText"), std::string::npos) << call;
     }
+}
+
+// An object of the tests' own on the accessibility bus that has text but will not tell its role,
+// as a stopped or half-built application may not: every method it is asked is recorded.
+class RolelessObject {
+  public:
+    static constexpr const char* path = "/org/a11y/atspi/accessible/roleless";
+
+    explicit RolelessObject(const std::string& sessionBus) {
+        DBusError error;
+        dbus_error_init(&error);
+        // The accessibility bus, as the backend finds it: its address from the session bus.
+        DBusConnection* session = dbus_connection_open_private(sessionBus.c_str(), &error);
+        if (session == nullptr || !dbus_bus_register(session, &error)) {
+            throw std::runtime_error("no session bus");
+        }
+        DBusMessage* ask = dbus_message_new_method_call("org.a11y.Bus", "/org/a11y/bus",
+                                                        "org.a11y.Bus", "GetAddress");
+        DBusMessage* reply = dbus_connection_send_with_reply_and_block(session, ask, 5000, &error);
+        dbus_message_unref(ask);
+        const char* address = nullptr;
+        if (reply == nullptr ||
+            !dbus_message_get_args(reply, &error, DBUS_TYPE_STRING, &address, DBUS_TYPE_INVALID)) {
+            throw std::runtime_error("no accessibility bus");
+        }
+        connection = dbus_connection_open_private(address, &error);
+        dbus_message_unref(reply);
+        dbus_connection_close(session);
+        dbus_connection_unref(session);
+        if (connection == nullptr || !dbus_bus_register(connection, &error)) {
+            throw std::runtime_error("cannot join the accessibility bus");
+        }
+        name = dbus_bus_get_unique_name(connection);
+        static const DBusObjectPathVTable table{
+            nullptr, &RolelessObject::answer, nullptr, nullptr, nullptr, nullptr};
+        dbus_connection_register_object_path(connection, path, &table, this);
+        serving = std::thread([this] {
+            while (!stopping && dbus_connection_read_write_dispatch(connection, 20)) {
+            }
+        });
+    }
+    ~RolelessObject() {
+        stopping = true;
+        serving.join();
+        dbus_connection_close(connection);
+        dbus_connection_unref(connection);
+    }
+    RolelessObject(const RolelessObject&) = delete;
+    RolelessObject& operator=(const RolelessObject&) = delete;
+
+    Element element() const {
+        return withTimeout(Element{std::make_shared<ElementObject>(
+            ElementObject::Kind::accessible, atspi::Ref{name, path}, ::getpid())});
+    }
+    std::set<std::string> asked() {
+        std::lock_guard lock(mutex);
+        return methods;
+    }
+
+  private:
+    static DBusHandlerResult answer(DBusConnection* connection, DBusMessage* message, void* self) {
+        auto& object = *static_cast<RolelessObject*>(self);
+        const std::string member = dbus_message_get_member(message);
+        {
+            std::lock_guard lock(object.mutex);
+            object.methods.insert(member);
+        }
+        DBusMessage* reply = nullptr;
+        if (member == "GetInterfaces") {
+            const char* names[] = {"org.a11y.atspi.Accessible", "org.a11y.atspi.Text"};
+            const char** list = names;
+            reply = dbus_message_new_method_return(message);
+            dbus_message_append_args(reply, DBUS_TYPE_ARRAY, DBUS_TYPE_STRING, &list, 2,
+                                     DBUS_TYPE_INVALID);
+        } else if (member == "Get" &&
+                   dbus_message_has_interface(message, DBUS_INTERFACE_PROPERTIES)) {
+            // Every property is answered as the text's character count would be.
+            reply = dbus_message_new_method_return(message);
+            DBusMessageIter args;
+            DBusMessageIter variant;
+            const dbus_int32_t count = 7;
+            dbus_message_iter_init_append(reply, &args);
+            dbus_message_iter_open_container(&args, DBUS_TYPE_VARIANT, "i", &variant);
+            dbus_message_iter_append_basic(&variant, DBUS_TYPE_INT32, &count);
+            dbus_message_iter_close_container(&args, &variant);
+        } else if (member == "GetText") {
+            const char* secret = "hunter2";
+            reply = dbus_message_new_method_return(message);
+            dbus_message_append_args(reply, DBUS_TYPE_STRING, &secret, DBUS_TYPE_INVALID);
+        } else {
+            reply = dbus_message_new_error(message, DBUS_ERROR_FAILED, "no answer");
+        }
+        dbus_connection_send(connection, reply, nullptr);
+        dbus_message_unref(reply);
+        return DBUS_HANDLER_RESULT_HANDLED;
+    }
+
+    DBusConnection* connection = nullptr;
+    std::string name;
+    std::thread serving;
+    std::atomic<bool> stopping{false};
+    std::mutex mutex;
+    std::set<std::string> methods;
+};
+
+// An object whose role cannot be read might be a password field: its text is never fetched.
+TEST_F(LinuxBackend, AnObjectWhoseRoleCannotBeReadIsNeverReadAsText) {
+    const linuxdesktop::Desktop desktop("entry");
+    enter(desktop);
+    RolelessObject object(desktop.env().at("DBUS_SESSION_BUS_ADDRESS"));
+    const Element element = object.element();
+    for (const char* attribute : {"AXValue", "AXSelectedText"}) {
+        const AttributeRead read = copyAttributeValue(element, attribute);
+        EXPECT_FALSE(read.value && std::holds_alternative<std::string>(read.value->data) &&
+                     std::get<std::string>(read.value->data) == "hunter2")
+            << attribute;
+    }
+    const std::set<std::string> asked = object.asked();
+    EXPECT_FALSE(asked.empty());  // the backend did talk to it
+    EXPECT_EQ(asked.count("GetText"), 0U);
 }
 
 TEST_F(LinuxBackend, TheWalkUpEndsAtTheApplication) {
