@@ -12,6 +12,7 @@
 #include <signal.h>
 #include <stdexcept>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -108,7 +109,7 @@ std::string firstLine(const std::string& text) {
 
 }  // namespace
 
-Desktop::Desktop(const std::string& focus) {
+Desktop::Desktop(const std::string& focus, const Options& options) {
     char folder[] = "/tmp/larkspin-desktop.XXXXXX";
     if (mkdtemp(folder) == nullptr) {
         throw std::runtime_error("no temporary folder");
@@ -149,6 +150,7 @@ Desktop::Desktop(const std::string& focus) {
         if (busAddress_.empty()) {
             throw std::runtime_error("dbus-daemon did not start");
         }
+        prepare(options);
 
         int appPipe[2];
         if (pipe(appPipe) != 0) {
@@ -185,6 +187,52 @@ Desktop::Desktop(const std::string& focus) {
 
 Desktop::~Desktop() {
     stop();
+}
+
+// The layout is set, and the window manager manages, before the application maps its window.
+void Desktop::prepare(const Options& options) {
+    if (!options.layout.empty()) {
+        std::vector<std::string> argv = {"setxkbmap", "-display", display_};
+        argv.insert(argv.end(), options.layout.begin(), options.layout.end());
+        const pid_t setter = launch(argv);
+        int status = -1;
+        const auto limit = std::chrono::steady_clock::now() + startLimit;
+        while (waitpid(setter, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() < limit) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        std::erase(children_, setter);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            throw std::runtime_error("setxkbmap failed");
+        }
+    }
+    if (options.windowManager) {
+        // openbox runs its start-up command once it manages the screen: a line in a FIFO.
+        const std::string fifo = runtimeDir_ + "/wm-started";
+        if (mkfifo(fifo.c_str(), 0600) != 0) {
+            throw std::runtime_error("no FIFO");
+        }
+        // Held open for writing too, so that reading it never sees an end before the line.
+        const int started = open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+        launch({"openbox", "--sm-disable", "--startup", "sh -c 'echo started > " + fifo + "'"});
+        const std::string said = readUntil(started, "started");
+        close(started);
+        if (said.find("started") == std::string::npos) {
+            throw std::runtime_error("openbox did not start");
+        }
+    }
+}
+
+pid_t Desktop::launch(const std::vector<std::string>& argv, int out, int err) {
+    const pid_t pid = start(argv,
+                            environmentWith({{"XDG_RUNTIME_DIR", runtimeDir_},
+                                             {"XDG_CONFIG_HOME", runtimeDir_},
+                                             {"XDG_CACHE_HOME", runtimeDir_},
+                                             {"DISPLAY", display_},
+                                             {"DBUS_SESSION_BUS_ADDRESS", busAddress_},
+                                             {"GSETTINGS_BACKEND", "memory"}}),
+                            group_, out, err);
+    children_.push_back(pid);
+    return pid;
 }
 
 void Desktop::stop() {
