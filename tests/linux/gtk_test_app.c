@@ -50,8 +50,13 @@ static gboolean report_ready(gpointer data) {
     if (target != NULL) {
         GdkWindow* window = gtk_widget_get_window(gtk_widget_get_toplevel(target));
         if (window != NULL && gdk_window_is_viewable(window)) {
-            Display* display = GDK_DISPLAY_XDISPLAY(gdk_window_get_display(window));
-            XSetInputFocus(display, GDK_WINDOW_XID(window), RevertToParent, CurrentTime);
+            GdkDisplay* gdk = gdk_window_get_display(window);
+            /* A window manager may have the window unmapped for a moment (to reparent it):
+               the focus is then tried again rather than the X error ending the application. */
+            gdk_x11_display_error_trap_push(gdk);
+            XSetInputFocus(GDK_DISPLAY_XDISPLAY(gdk), GDK_WINDOW_XID(window), RevertToParent,
+                           CurrentTime);
+            gdk_x11_display_error_trap_pop_ignored(gdk);
             gtk_widget_grab_focus(target);
         }
     }

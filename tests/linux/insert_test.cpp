@@ -248,6 +248,19 @@ TEST(LinuxInsert, DvorakTakesTheKeyThatTypesV) {
     expectKept(desktop, owner);
 }
 
+TEST(LinuxInsert, TargetBehindAnotherWindowComesToTheFront) {
+    Desktop desktop("entry", Options{true, {}});
+    // A second window takes the front, and the focus with it.
+    const Started other = launchUntil(desktop, {LARKSPIN_GTK_TEST_APP, "button"}, "ready");
+    const json before = awaitFront(desktop, other.pid, seconds(30));
+    ASSERT_EQ(before["app"]["pid"], other.pid) << before;
+    const json reply = replyOf(runHelper(
+        desktop, "insert", insertRequest(desktop.appPid(), " fronted", "afterSelection")));
+    EXPECT_EQ(reply,
+              json({{"ok", true}, {"activated", true}, {"verified", "yes"}, {"restored", true}}));
+    EXPECT_EQ(fieldText(desktop), entryText + " fronted");
+}
+
 TEST(LinuxInsert, ClipboardThatCannotBeGivenBackIsNotBorrowed) {
     Desktop desktop("entry");
     for (const char* kind : {"silent", "refusing"}) {
@@ -275,6 +288,52 @@ TEST(LinuxInsert, ClipboardThatCannotBeGivenBackIsNotBorrowed) {
                     {"restored", true},
                     {"leftOut", {{"concealedItems", 1}, {"unreadableTypes", json::array()}}}}));
     EXPECT_EQ(dumpClipboard(desktop), "owner none\n");
+}
+
+TEST(LinuxInsert, WithoutAnX11WindowForTheTargetNothingIsTouched) {
+    Desktop desktop("entry");
+    const Owner owner = own(desktop, "full");
+    const auto untouched = [&] {
+        EXPECT_EQ(fieldText(desktop), entryText);
+        const std::string dump = dumpClipboard(desktop);
+        EXPECT_EQ(ownerOf(dump), owner.pid);
+        EXPECT_EQ(contents(dump), owner.offered);
+    };
+    {
+        SCOPED_TRACE("no X display");
+        const harness::Run run =
+            runHelper(desktop, "insert", insertRequest(desktop.appPid(), "x", "afterSelection"),
+                      {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", "wayland-1"}});
+        const json reply = replyOf(run);
+        EXPECT_EQ(reply["error"], "internal");
+        EXPECT_EQ(reply["detail"],
+                  "there is no X11 display: insert pastes with X11 key events (XTest), which "
+                  "reach X11 and XWayland windows only");
+        EXPECT_LT(run.elapsedMs, 2000);
+        untouched();
+    }
+    {
+        SCOPED_TRACE("a Wayland application");
+        const pid_t wayland = desktop.launch({"sleep", "600"});
+        const harness::Run run =
+            runHelper(desktop, "insert", insertRequest(wayland, "x", "afterSelection"),
+                      {{"WAYLAND_DISPLAY", "wayland-1"}});
+        const json reply = replyOf(run);
+        EXPECT_EQ(reply["error"], "internal");
+        EXPECT_EQ(reply["detail"],
+                  "the target has no X11 window (a Wayland application): insert pastes with X11 "
+                  "key events, which reach X11 and XWayland windows only");
+        EXPECT_LT(run.elapsedMs, 2000);
+        untouched();
+    }
+    {
+        SCOPED_TRACE("an X11 application in a Wayland session");
+        const json reply = replyOf(
+            runHelper(desktop, "insert", insertRequest(desktop.appPid(), " x", "afterSelection"),
+                      {{"WAYLAND_DISPLAY", "wayland-1"}}));
+        EXPECT_EQ(reply["verified"], "yes") << reply;
+        expectKept(desktop, owner);
+    }
 }
 
 }  // namespace
