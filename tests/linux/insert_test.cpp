@@ -336,4 +336,70 @@ TEST(LinuxInsert, WithoutAnX11WindowForTheTargetNothingIsTouched) {
     }
 }
 
+bool alive(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) {
+        return false;
+    }
+    const auto close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
+}
+
+// The program a terminal runs: its one child.
+pid_t childOf(pid_t pid) {
+    std::ifstream children("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) +
+                           "/children");
+    pid_t child = -1;
+    children >> child;
+    return child;
+}
+
+TEST(LinuxProbe, InATerminalNothingIsPressedAndItsSelectionIsRead) {
+    // The GTK window owns PRIMARY with a selection of its own; the terminal comes in front of it.
+    Desktop desktop("selection", Options{true, {}});
+    const Owner owner = own(desktop, "full");
+    const std::string go = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
+                           "/larkspin-probe-" + std::to_string(getpid());
+    std::remove(go.c_str());
+    // Once told, the program selects two words as a terminal program may (OSC 52 to PRIMARY),
+    // then runs on in the foreground, as an interrupt would end it.
+    const pid_t terminal =
+        desktop.launch({"xterm", "-xrm", "XTerm.vt100.allowWindowOps: true", "-e", "sh", "-c",
+                        "while [ ! -e " + go +
+                            " ]; do sleep 0.01; done; printf '\\033]52;p;%s\\007' "
+                            "\"$(printf 'selected words' | base64)\"; exec sleep 600"});
+    ASSERT_EQ(awaitFront(desktop, terminal, seconds(30))["app"]["pid"], terminal);
+    const pid_t program = childOf(terminal);
+    ASSERT_GT(program, 0);
+    const auto clipboardAsItWas = [&] {
+        const std::string dump = dumpClipboard(desktop);
+        EXPECT_EQ(ownerOf(dump), owner.pid);
+        EXPECT_EQ(contents(dump), owner.offered);
+    };
+    const json quiet = {{"ran", false}, {"changed", false}, {"restored", false}};
+
+    // No selection in the terminal: PRIMARY is another window's, and nothing is pressed.
+    const json before = replyOf(runHelper(desktop, "capture", json::object()));
+    EXPECT_EQ(before["input"], json({{"kind", "none"}})) << before;
+    EXPECT_EQ(before["probe"], quiet);
+    EXPECT_TRUE(alive(program));
+    clipboardAsItWas();
+
+    std::ofstream(go).put('\n');
+    json after;
+    const auto end = std::chrono::steady_clock::now() + seconds(30);
+    do {
+        after = replyOf(runHelper(desktop, "capture", json::object()));
+    } while (after["input"]["kind"] == "none" && std::chrono::steady_clock::now() < end);
+    std::remove(go.c_str());
+    EXPECT_EQ(after["input"], json({{"kind", "selection"},
+                                    {"via", "copy"},
+                                    {"text", "selected words"},
+                                    {"truncated", false}}));
+    EXPECT_EQ(after["probe"], quiet);
+    EXPECT_TRUE(alive(program));
+    clipboardAsItWas();
+}
+
 }  // namespace
