@@ -122,8 +122,10 @@ Desktop::Desktop(const std::string& focus, const Options& options) {
         if (pipe(xPipe) != 0) {
             throw std::runtime_error("no pipe");
         }
+        // -noreset: the server would reset when its last client leaves (setxkbmap before the
+        // application), and drop the layout with it.
         const pid_t x = start({"Xvfb", "-displayfd", std::to_string(xPipe[1]), "-screen", "0",
-                               "1024x768x24", "-nolisten", "tcp"},
+                               "1024x768x24", "-nolisten", "tcp", "-noreset"},
                               base, -1, -1, -1, xPipe[1]);
         group_ = x;
         children_.push_back(x);

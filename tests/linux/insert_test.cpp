@@ -99,11 +99,15 @@ TEST(LinuxInsert, EveryModeLandsAndTheUsersClipboardOutlivesTheHelper) {
     pid_t keeper = -1;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
-        const json reply =
-            replyOf(runHelper(desktop, "insert", insertRequest(desktop.appPid(), c.text, c.mode)));
+        // The paste is served while the helper waits for it: the text shows long before the
+        // wait could run out, and the user's items are put back only then.
+        const harness::Run run = runHelper(
+            desktop, "insert",
+            insertRequest(desktop.appPid(), c.text, c.mode, {{"verifyTimeoutMs", 30000}}));
         EXPECT_EQ(
-            reply,
+            replyOf(run),
             json({{"ok", true}, {"activated", false}, {"verified", "yes"}, {"restored", true}}));
+        EXPECT_LT(run.elapsedMs, 15000);
         EXPECT_EQ(fieldText(desktop), c.field);
         const pid_t previous = keeper;
         keeper = expectKept(desktop, owner);
