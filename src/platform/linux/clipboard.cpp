@@ -60,6 +60,7 @@ struct Board {
     int fixesEvent = 0;
     // All of these under link->mutex.
     std::int64_t changes = 0;
+    Time lastChange = CurrentTime;  // the server's time of the last owner change seen
     std::optional<Server> server;
     bool ownText = false;  // what is served is the helper's own text
     std::map<std::string, Shape> shapes;
@@ -111,7 +112,10 @@ void drain(Board& board) {
         XNextEvent(display, &event);
         if (event.type == board.fixesEvent + XFixesSelectionNotify) {
             const auto& notify = reinterpret_cast<const XFixesSelectionNotifyEvent&>(event);
-            board.changes += notify.selection == board.clipboard ? 1 : 0;
+            if (notify.selection == board.clipboard) {
+                ++board.changes;
+                board.lastChange = notify.selection_timestamp;
+            }
             continue;
         }
         board.server->handle(event);
@@ -147,11 +151,15 @@ std::int64_t countNow(Board& board) {
     return board.changes;
 }
 
-// Takes CLIPBOARD with nothing on it yet; the count after. Lock held.
-std::int64_t take(Board& board) {
+// Takes CLIPBOARD with nothing on it yet; the count after. With `ifUnchanged`, it is taken with
+// the time of the last owner change seen, which the server ignores when somebody has taken
+// CLIPBOARD since (their time is later): a write the helper has not seen yet wins. Lock held.
+std::int64_t take(Board& board, bool ifUnchanged) {
     Display* display = board.link->display;
     drain(board);
-    const std::optional<Time> time = serverTime(*board.link, Clock::now() + answerWait);
+    const std::optional<Time> time = ifUnchanged && board.lastChange != CurrentTime
+                                         ? std::optional<Time>(board.lastChange)
+                                         : serverTime(*board.link, Clock::now() + answerWait);
     if (!time) {
         return countNow(board);
     }
@@ -337,18 +345,25 @@ std::int64_t changeCount(const Pasteboard& /*pasteboard*/) {
     return hold ? x11::countNow(*board) : -1;
 }
 
+// The give-back's clear: only if nobody has written since the count the caller just read.
 std::int64_t clearContents(const Pasteboard& /*pasteboard*/) {
     Board* board = x11::board();
     if (board == nullptr) {
         return 0;
     }
     const Hold hold(board->link->mutex, x11::lockWait);
-    return hold ? x11::take(*board) : -1;
+    return hold ? x11::take(*board, true) : -1;
 }
 
-// The X11 clipboard never leaves this display.
-std::int64_t prepareForNewContents(const Pasteboard& pasteboard, std::uint64_t /*options*/) {
-    return clearContents(pasteboard);
+// The helper's own write takes CLIPBOARD from whoever has it. The X11 clipboard never leaves
+// this display, so the options change nothing.
+std::int64_t prepareForNewContents(const Pasteboard& /*pasteboard*/, std::uint64_t /*options*/) {
+    Board* board = x11::board();
+    if (board == nullptr) {
+        return 0;
+    }
+    const Hold hold(board->link->mutex, x11::lockWait);
+    return hold ? x11::take(*board, false) : -1;
 }
 
 std::optional<std::vector<PasteboardItem>> pasteboardItems(const Pasteboard& pasteboard) {
