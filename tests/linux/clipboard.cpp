@@ -29,6 +29,13 @@ Started::Started(Started&& other) noexcept
       said(std::move(other.said)),
       out(std::exchange(other.out, -1)) {}
 
+Started& Started::operator=(Started&& other) noexcept {
+    std::swap(pid, other.pid);
+    std::swap(said, other.said);
+    std::swap(out, other.out);
+    return *this;
+}
+
 Started::~Started() {
     if (out >= 0) {
         close(out);
@@ -97,6 +104,10 @@ std::string askClipboard(const Desktop& desktop, const char* what) {
 
 std::string dumpClipboard(const Desktop& desktop) {
     return askClipboard(desktop, "dump");
+}
+
+void clearClipboard(const Desktop& desktop) {
+    askClipboard(desktop, "clear");
 }
 
 std::optional<pid_t> clipboardOwner(const Desktop& desktop) {

@@ -25,7 +25,7 @@ struct Started {
 
     Started() = default;
     Started(Started&& other) noexcept;
-    Started& operator=(Started&& other) = delete;
+    Started& operator=(Started&& other) noexcept;
     ~Started();
 };
 
@@ -46,6 +46,8 @@ Owner own(Desktop& desktop, const std::string& kind);
 /// What the clipboard holds: "owner PID" (or "owner none"), then the targets and each target's
 /// type, format, size and hash.
 std::string dumpClipboard(const Desktop& desktop);
+/// Leaves CLIPBOARD without an owner, as an empty clipboard is.
+void clearClipboard(const Desktop& desktop);
 /// The process that owns CLIPBOARD, asked of the X server alone (an owner that answers
 /// nothing costs nothing); 0 for none.
 std::optional<pid_t> clipboardOwner(const Desktop& desktop);

@@ -12,6 +12,7 @@
                                 lists ("targets A B ..."), and for each data target a line "NAME
                                 TYPE FORMAT SIZE HASH" (FNV-1a 64 of the bytes).
      clipboard_owner text       prints UTF8_STRING's size and hash, or "none".
+     clipboard_owner clear      leaves CLIPBOARD without an owner.
      clipboard_owner owner      prints "owner PID" only, without asking the owner anything (0 for
                                 none, -1 for a window that names no process).
 
@@ -489,6 +490,11 @@ int main(int argc, char** argv) {
     }
     if (strcmp(argv[1], "text") == 0) {
         return text();
+    }
+    if (strcmp(argv[1], "clear") == 0) {
+        XSetSelectionOwner(display, clipboard, None, server_time());
+        XSync(display, False);
+        return 0;
     }
     if (strcmp(argv[1], "owner") == 0) {
         printf("owner %ld\n", owner_pid());
