@@ -83,17 +83,38 @@ class Background {
     std::thread thread_;
 };
 
-TEST(LinuxInsert, EveryModeLandsAndTheUsersClipboardOutlivesTheHelper) {
-    Desktop desktop("entry");
+// A field to paste into: the application's widget to focus and the text the field holds. More
+// applications (GTK 4, Qt, a browser) join the list as their test sessions come.
+struct Field {
+    const char* focus;
+    std::string text;
+};
+
+void PrintTo(const Field& field, std::ostream* out) {
+    *out << field.focus;
+}
+
+class LinuxInsertInto : public ::testing::TestWithParam<Field> {};
+
+INSTANTIATE_TEST_SUITE_P(Gtk3, LinuxInsertInto,
+                         ::testing::Values(Field{"entry", entryText},
+                                           Field{"view", "first line\nsecond line with caf\u00e9"}),
+                         [](const auto& info) { return std::string(info.param.focus); });
+
+TEST_P(LinuxInsertInto, EveryModeLandsAndTheUsersClipboardComesBackExactly) {
+    Desktop desktop(GetParam().focus);
     const Owner owner = own(desktop, "full");
+    const std::string& start = GetParam().text;
+    ASSERT_EQ(fieldText(desktop), start);
+    // The caret sits at the end of the text in both.
     const struct {
         const char* mode;
         std::string text;
         std::string field;
     } cases[] = {
-        {"afterSelection", " na\u00efve", entryText + " na\u00efve"},
+        {"afterSelection", " na\u00efve", start + " na\u00efve"},
         {"replaceSelection", " \u65e5\u672c\u8a9e e\u0301",
-         entryText + " na\u00efve \u65e5\u672c\u8a9e e\u0301"},
+         start + " na\u00efve \u65e5\u672c\u8a9e e\u0301"},
         {"replaceField", "\U0001F642 fresh", "\U0001F642 fresh"},
     };
     pid_t keeper = -1;
@@ -117,6 +138,15 @@ TEST(LinuxInsert, EveryModeLandsAndTheUsersClipboardOutlivesTheHelper) {
         }
     }
     EXPECT_TRUE(awaitExit(owner.pid, seconds(10))) << "the owner lost CLIPBOARD to the helper";
+}
+
+TEST(LinuxInsert, TheUsersClipboardOutlivesTheHelperUntilSomebodyCopies) {
+    Desktop desktop("entry");
+    const Owner owner = own(desktop, "full");
+    const json reply = replyOf(
+        runHelper(desktop, "insert", insertRequest(desktop.appPid(), " kept", "afterSelection")));
+    EXPECT_EQ(reply["restored"], true) << reply;
+    const pid_t keeper = expectKept(desktop, owner);
     // The point of the keeper: the helper is gone, and the user's clipboard is still there.
     std::this_thread::sleep_for(seconds(2));
     EXPECT_EQ(contents(dumpClipboard(desktop)), owner.offered);

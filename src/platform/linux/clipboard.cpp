@@ -95,13 +95,14 @@ std::unique_ptr<Board> openBoard() {
     return board;
 }
 
+// Opened on first use and never closed: the serving thread uses it until the process ends.
 Board* board() {
-    static const std::unique_ptr<Board> board = [] {
-        auto made = openBoard();
-        opened = made.get();
+    static Board* const board = [] {
+        Board* made = openBoard().release();
+        opened = made;
         return made;
     }();
-    return board.get();
+    return board;
 }
 
 // Everything the connection holds, counted and served. Lock held.

@@ -77,8 +77,9 @@ std::unique_ptr<Link> openLink(const char* name) {
 }
 
 Link* clientLink() {
-    static const std::unique_ptr<Link> link = openLink("larkspin-helper");
-    return link.get();
+    // Never closed: a thread may still be using it while the process ends.
+    static Link* const link = openLink("larkspin-helper").release();
+    return link;
 }
 
 Atom intern(Display* display, const char* name) {
