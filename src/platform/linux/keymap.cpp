@@ -4,6 +4,7 @@
 // is translated at its Mac position, with the modifiers of the chord held, as GTK and Qt look up
 // their shortcuts: by the key symbol the current group gives the key.
 #include <X11/XKBlib.h>
+#include <X11/keysym.h>
 #include <algorithm>
 
 #include "key_positions.h"
@@ -47,15 +48,19 @@ unsigned xModifiers(std::uint32_t state) {
     return mods;
 }
 
-// The character of a key symbol: Latin-1 symbols are their own code points, and the symbols
-// XKB makes for every other character carry the code point; legacy symbols of other scripts
-// and function keys have none here.
+// The character of a key symbol: Latin-1 symbols are their own code points, the symbols XKB
+// makes for every other character carry the code point, and the keypad's are ASCII; legacy
+// symbols of other scripts and function keys have none here (a chord's letters are Latin).
 std::optional<char32_t> characterOf(KeySym symbol) {
     if ((symbol >= 0x20 && symbol <= 0x7E) || (symbol >= 0xA0 && symbol <= 0xFF)) {
         return static_cast<char32_t>(symbol);
     }
     if ((symbol & 0xFF000000UL) == 0x01000000UL) {
         return static_cast<char32_t>(symbol & 0x00FFFFFFUL);
+    }
+    // The keypad's characters: KP_Multiply to KP_9 and KP_Equal sit 0xFF80 above ASCII.
+    if ((symbol >= XK_KP_Multiply && symbol <= XK_KP_9) || symbol == XK_KP_Equal) {
+        return static_cast<char32_t>(symbol - 0xFF80);
     }
     return std::nullopt;
 }
