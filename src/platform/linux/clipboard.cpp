@@ -123,8 +123,6 @@ void drain(Board& board) {
     }
 }
 
-using Hold = std::unique_lock<std::timed_mutex>;
-
 void serveForever(Board& board) {
     for (;;) {
         pollfd socket{board.socket, POLLIN, 0};
@@ -267,7 +265,7 @@ Converted convertClipboard(const std::string& target) {
     if (link == nullptr) {
         return {};
     }
-    const Hold hold(link->mutex, lockWait);
+    const Hold hold = lock(*link);
     if (!hold) {
         return {};
     }
@@ -293,7 +291,7 @@ void releaseClipboard() {
     std::vector<KeptTarget> kept;
     Time ownedAt = CurrentTime;
     {
-        const Hold hold(board->link->mutex, lockWait);
+        const Hold hold = lock(*board->link);
         if (!hold) {
             return;
         }
@@ -318,7 +316,7 @@ void releaseClipboard() {
     handOver(kept, ownedAt);
     // Requests that came before the keeper took over get their answer (a refusal, now that the
     // keeper owns it) rather than none: the process ends right after.
-    const Hold hold(board->link->mutex, lockWait);
+    const Hold hold = lock(*board->link);
     if (hold) {
         countNow(*board);
     }
@@ -341,7 +339,7 @@ std::int64_t changeCount(const Pasteboard& /*pasteboard*/) {
     if (board == nullptr) {
         return 0;
     }
-    const Hold hold(board->link->mutex, x11::lockWait);
+    const Hold hold = x11::lock(*board->link);
     // A count nobody can have: a give-back that cannot read it gives nothing back.
     return hold ? x11::countNow(*board) : -1;
 }
@@ -352,7 +350,7 @@ std::int64_t clearContents(const Pasteboard& /*pasteboard*/) {
     if (board == nullptr) {
         return 0;
     }
-    const Hold hold(board->link->mutex, x11::lockWait);
+    const Hold hold = x11::lock(*board->link);
     return hold ? x11::take(*board, true) : -1;
 }
 
@@ -363,7 +361,7 @@ std::int64_t prepareForNewContents(const Pasteboard& /*pasteboard*/, std::uint64
     if (board == nullptr) {
         return 0;
     }
-    const Hold hold(board->link->mutex, x11::lockWait);
+    const Hold hold = x11::lock(*board->link);
     return hold ? x11::take(*board, false) : -1;
 }
 
@@ -378,7 +376,7 @@ std::optional<std::vector<PasteboardItem>> pasteboardItems(const Pasteboard& pas
     }
     std::vector<std::string> types;
     {
-        const Hold hold(link->mutex, x11::lockWait);
+        const Hold hold = x11::lock(*link);
         if (!hold) {
             return std::nullopt;
         }
@@ -468,12 +466,12 @@ std::optional<Bytes> dataForType(const PasteboardItem& item, const std::string& 
     if (Board* board = x11::board()) {
         std::string typeName;
         if (x11::Link* link = x11::clientLink()) {
-            const Hold hold(link->mutex, x11::lockWait);
+            const Hold hold = x11::lock(*link);
             if (hold) {
                 typeName = x11::atomName(link->display, value.property.type);
             }
         }
-        const Hold hold(board->link->mutex, x11::lockWait);
+        const Hold hold = x11::lock(*board->link);
         if (hold && !typeName.empty()) {
             board->shapes[type] = x11::Shape{typeName, value.property.format};
         }
@@ -504,7 +502,7 @@ bool writeObjects(const Pasteboard& /*pasteboard*/, const std::vector<Pasteboard
     if (board == nullptr) {
         return false;
     }
-    const Hold hold(board->link->mutex, x11::lockWait);
+    const Hold hold = x11::lock(*board->link);
     if (!hold) {
         return false;
     }

@@ -29,8 +29,6 @@ struct KeyLayoutDataObject {
 
 namespace {
 
-using Hold = std::unique_lock<std::timed_mutex>;
-
 // The keyboard's map; null without a display or XKB. Client link held.
 XkbDescPtr fetchKeymap(Display* display) {
     return XkbGetMap(display, XkbAllClientInfoMask, XkbUseCoreKbd);
@@ -99,7 +97,7 @@ std::optional<InputSource> copyCurrentKeyboardLayoutInputSource() {
     if (link == nullptr) {
         return std::nullopt;
     }
-    const Hold hold(link->mutex, x11::lockWait);
+    const x11::Hold hold = x11::lock(*link);
     XkbStateRec state{};
     if (!hold || XkbGetState(link->display, XkbUseCoreKbd, &state) != Success) {
         return std::nullopt;
@@ -112,7 +110,7 @@ std::optional<InputSource> copyCurrentASCIICapableKeyboardLayoutInputSource() {
     if (link == nullptr) {
         return std::nullopt;
     }
-    const Hold hold(link->mutex, x11::lockWait);
+    const x11::Hold hold = x11::lock(*link);
     if (!hold) {
         return std::nullopt;
     }
@@ -137,7 +135,7 @@ std::optional<KeyLayoutData> unicodeKeyLayoutData(const InputSource& source) {
     if (link == nullptr || !source.object) {
         return std::nullopt;
     }
-    const Hold hold(link->mutex, x11::lockWait);
+    const x11::Hold hold = x11::lock(*link);
     XkbDescPtr keymap = hold ? fetchKeymap(link->display) : nullptr;
     if (keymap == nullptr) {
         return std::nullopt;

@@ -22,8 +22,6 @@ struct EventObject {
 
 namespace {
 
-using Hold = std::unique_lock<std::timed_mutex>;
-
 // The modifier keys a chord's flags stand for, in the order they are pressed.
 struct Modifier {
     std::uint64_t flags;
@@ -70,7 +68,7 @@ void postEvent(std::uint32_t /*tap*/, const Event& event) {
     if (link == nullptr || key == 0) {
         return;
     }
-    const Hold hold(link->mutex, x11::lockWait);
+    const x11::Hold hold = x11::lock(*link);
     if (!hold) {
         return;
     }
@@ -103,7 +101,7 @@ bool preflightPostEventAccess() {
             "there is no X11 display: insert pastes with X11 key events (XTest), which reach "
             "X11 and XWayland windows only");
     }
-    const Hold hold(link->mutex, x11::lockWait);
+    const x11::Hold hold = x11::lock(*link);
     int event = 0;
     int error = 0;
     int major = 0;
@@ -126,7 +124,7 @@ std::uint64_t eventSourceFlagsState(std::int32_t /*stateId*/) {
     if (link == nullptr) {
         return 0;
     }
-    const Hold hold(link->mutex, x11::lockWait);
+    const x11::Hold hold = x11::lock(*link);
     XkbStateRec state{};
     if (!hold || XkbGetState(link->display, XkbUseCoreKbd, &state) != Success) {
         return 0;

@@ -16,7 +16,7 @@ QuietSelection selectionWithoutKeys() {
     if (!front || link == nullptr) {
         return quiet;
     }
-    const std::unique_lock hold(link->mutex, x11::lockWait);
+    const x11::Hold hold = x11::lock(*link);
     if (!hold) {
         return quiet;
     }

@@ -14,8 +14,6 @@ namespace platform::x11 {
 
 namespace {
 
-using Hold = std::unique_lock<std::timed_mutex>;
-
 // Far more than any real stacking; it only stops a walk up a broken tree.
 constexpr int ancestorLimit = 64;
 
@@ -139,7 +137,7 @@ bool activate(Pid pid) {
     if (link == nullptr) {
         return false;
     }
-    const Hold hold(link->mutex, lockWait);
+    const Hold hold = lock(*link);
     if (!hold) {
         return false;
     }
@@ -175,7 +173,7 @@ bool hasX11Window(Pid pid) {
     if (link == nullptr) {
         return false;
     }
-    const Hold hold(link->mutex, lockWait);
+    const Hold hold = lock(*link);
     if (!hold) {
         return true;  // nothing to go by: not a reason to refuse
     }

@@ -29,6 +29,17 @@ struct Link {
     ~Link();
 };
 
+/// A link's lock, held.
+using Hold = std::unique_lock<std::timed_mutex>;
+
+/// Takes the link's lock, waiting at most lockWait; test the result. The bound is counted on the
+/// system clock: the steady clock's timed lock (pthread_mutex_clocklock) is one that
+/// ThreadSanitizer does not see taken, and a jump of the wall clock only moves the bound of a
+/// wait that normally lasts microseconds.
+inline Hold lock(Link& link) {
+    return Hold(link.mutex, std::chrono::system_clock::now() + lockWait);
+}
+
 /// A connection to $DISPLAY and its window, named for anyone who lists windows; null without a
 /// display.
 std::unique_ptr<Link> openLink(const char* name);
