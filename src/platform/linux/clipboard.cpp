@@ -13,6 +13,7 @@
 #include <cstring>
 #include <map>
 #include <poll.h>
+#include <system_error>
 #include <thread>
 
 #include "keeper.h"
@@ -137,9 +138,14 @@ void startServing(Board& board) {
     if (board.serving.exchange(true)) {
         return;
     }
-    std::thread thread(serveForever, std::ref(board));
-    board.servingThread = thread.get_id();
-    thread.detach();
+    try {
+        std::thread thread(serveForever, std::ref(board));
+        board.servingThread = thread.get_id();
+        thread.detach();
+    } catch (const std::system_error&) {
+        // No thread to spare: requests are served whenever the command looks at the count.
+        board.serving = false;
+    }
 }
 
 // The change count now: a round trip first, so that every owner change the server made before
@@ -150,9 +156,11 @@ std::int64_t countNow(Board& board) {
     return board.changes;
 }
 
-// Takes CLIPBOARD with nothing on it yet; the count after. With `ifUnchanged`, it is taken with
-// the time of the last owner change seen, which the server ignores when somebody has taken
-// CLIPBOARD since (their time is later): a write the helper has not seen yet wins. Lock held.
+// Takes CLIPBOARD with nothing on it yet; the count after, or -1 when it is not the helper's
+// (a count nobody has: a write after it is then taken for somebody else's, and nothing is
+// pasted). With `ifUnchanged`, it is taken with the time of the last owner change seen, which
+// the server ignores when somebody has taken CLIPBOARD since (their time is later): a write the
+// helper has not seen yet wins. Lock held.
 std::int64_t take(Board& board, bool ifUnchanged) {
     Display* display = board.link->display;
     drain(board);
@@ -160,17 +168,18 @@ std::int64_t take(Board& board, bool ifUnchanged) {
                                          ? std::optional<Time>(board.lastChange)
                                          : serverTime(*board.link, Clock::now() + answerWait);
     if (!time) {
-        return countNow(board);
+        return -1;
     }
     XSetSelectionOwner(display, board.clipboard, board.link->window, *time);
     // The reply comes after the owner change's notification, which drain() then counts.
     const Window owner = XGetSelectionOwner(display, board.clipboard);
     drain(board);
-    if (owner == board.link->window) {
-        board.server->owned(*time);
-        board.ownText = false;
-        startServing(board);
+    if (owner != board.link->window) {
+        return -1;
     }
+    board.server->owned(*time);
+    board.ownText = false;
+    startServing(board);
     return board.changes;
 }
 
