@@ -24,6 +24,8 @@ void run(int argc, char** argv) {
         frame::fail("unknownCommand", "no command given");
     }
     const std::string& word = frame::arguments.front();
+    // A process the backend started for itself answers nobody: it is not a command.
+    platform::runBackendProcess(word);
     if (word == "--version") {
         frame::exitLock.lock();
         frame::emit({{"ok", true}, {"version", frame::protocolVersion}});

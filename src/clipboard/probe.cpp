@@ -16,6 +16,13 @@ constexpr std::uint16_t ansiC = 8;
 }  // namespace
 
 Probe Probe::run(std::int64_t timeoutMs) {
+    // Where the front application's selection can be read without a key press (X11's PRIMARY
+    // selection), it is read, and nothing is pressed or borrowed; where the platform allows no
+    // chord (on X11 none: Control-C in a terminal interrupts its program), none is pressed.
+    platform::QuietSelection quiet = platform::selectionWithoutKeys();
+    if (quiet.text || !quiet.keysAllowed) {
+        return Probe{false, false, std::move(quiet.text), false};
+    }
     // Keys that would not arrive are not pressed; a pasteboard that could not be given back as
     // it was (data that cannot be read, a password manager's secret) is not borrowed. Either way
     // the probe does not run.

@@ -81,4 +81,16 @@ bool setString(const Pasteboard& pasteboard, const std::string& text, const std:
 // -stringForType:: the string the pasteboard holds for that type, or absent.
 std::optional<std::string> stringForType(const Pasteboard& pasteboard, const std::string& type);
 
+// The front application's selected text as a platform offers it without a key press (X11's
+// PRIMARY selection, which an application owns while text is selected in it), and whether a
+// copy chord may be pressed into that application at all.
+struct QuietSelection {
+    bool keysAllowed = true;
+    std::optional<std::string> text;
+};
+
+// Asked by the copy probe before anything else. macOS has no such selection: keys are allowed
+// and there is no text.
+QuietSelection selectionWithoutKeys();
+
 }  // namespace platform

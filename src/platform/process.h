@@ -1,5 +1,6 @@
-// The two hooks between the process frame and the backend: the backend's last act before the
-// reply line is written, and the way a backend that cannot serve at all reports it.
+// The hooks between the process frame and the backend: the backend's last act before the reply
+// line is written, the way a backend that cannot serve at all reports it, and the processes a
+// backend starts of its own.
 #pragma once
 
 #include <string>
@@ -13,5 +14,10 @@ void beforeExit();
 // with a description; the handler ends the process with an "internal" reply and never returns.
 using UnusableHandler = void (*)(const std::string& detail);
 void onUnusable(UnusableHandler handler);
+
+// A process a backend starts for itself, with a command word of its own that no parent uses
+// (the Linux backend's clipboard keeper): runs it and never returns when the word names one;
+// returns at once for any other word. Called before anything else looks at the word.
+void runBackendProcess(const std::string& word);
 
 }  // namespace platform

@@ -336,30 +336,4 @@ TEST(LinuxCapture, SameReplyAsTheSameWindowOnTheSimulatedDesktop) {
     }
 }
 
-TEST(LinuxUnavailable, InsertAnswersThatThereIsNoPasteboardAndTouchesNothing) {
-    const linuxdesktop::Desktop desktop("entry");
-    const harness::Run run =
-        runHelper(desktop, "insert",
-                  {{"pid", desktop.appPid()},
-                   {"text", "hello"},
-                   {"into", {{"kind", "focus"}, {"mode", "replaceSelection"}}}});
-    EXPECT_EQ(run.lines(), 1) << run.out << run.err;
-    const json reply = run.reply();
-    EXPECT_EQ(reply["ok"], false);
-    EXPECT_EQ(reply["error"], "internal");
-    EXPECT_EQ(reply["detail"], "the pasteboard is not available on this backend");
-    EXPECT_TRUE(desktop.trace().empty()) << "the insert asked the application before failing";
-    EXPECT_EQ(capture(desktop)["field"], "single line \u00e9\U0001F600 text");
-}
-
-TEST(LinuxUnavailable, CaptureThatNeedsTheCopyProbeSaysWhy) {
-    // A caret and no selection: the default request would press Command-C.
-    const linuxdesktop::Desktop desktop("entry");
-    const harness::Run run = runHelper(desktop, "capture", json::object());
-    EXPECT_EQ(run.lines(), 1) << run.out << run.err;
-    EXPECT_EQ(run.reply(), json({{"ok", false},
-                                 {"error", "internal"},
-                                 {"detail", "the pasteboard is not available on this backend"}}));
-}
-
 }  // namespace

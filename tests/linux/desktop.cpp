@@ -12,6 +12,7 @@
 #include <signal.h>
 #include <stdexcept>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -149,6 +150,19 @@ App gtk3App(const std::string& focus) {
     return app;
 }
 
+namespace {
+
+App withOptions(App app, const Options& options) {
+    app.windowManager = options.windowManager;
+    app.layout = options.layout;
+    return app;
+}
+
+}  // namespace
+
+Desktop::Desktop(const std::string& focus, const Options& options)
+    : Desktop(withOptions(gtk3App(focus), options)) {}
+
 Desktop::Desktop(const App& app) {
     char folder[] = "/tmp/larkspin-desktop.XXXXXX";
     if (mkdtemp(folder) == nullptr) {
@@ -163,7 +177,7 @@ Desktop::Desktop(const App& app) {
             throw std::runtime_error("no pipe");
         }
         // -noreset: the server keeps the root window's properties (the accessibility bus's
-        // address among them) when its last client leaves.
+        // address among them) and the layout a test set when its last client leaves.
         const pid_t x = start({"Xvfb", "-displayfd", std::to_string(xPipe[1]), "-screen", "0",
                                "1024x768x24", "-nolisten", "tcp", "-noreset"},
                               base, -1, -1, -1, xPipe[1]);
@@ -192,15 +206,12 @@ Desktop::Desktop(const App& app) {
         if (busAddress_.empty()) {
             throw std::runtime_error("dbus-daemon did not start");
         }
+        prepare(app);
 
         std::map<std::string, std::string> session{{"XDG_RUNTIME_DIR", runtimeDir_},
                                                    {"DISPLAY", display_},
                                                    {"DBUS_SESSION_BUS_ADDRESS", busAddress_},
                                                    {"GSETTINGS_BACKEND", "memory"}};
-        if (app.windowManager) {
-            children_.push_back(
-                start({"openbox", "--sm-disable"}, environmentWith(session), group_, -1, -1));
-        }
         if (app.wayland) {
             children_.push_back(start({"weston", "--backend=x11-backend.so", "--use-pixman",
                                        std::string("--socket=") + waylandSocket, "--idle-time=0"},
@@ -260,12 +271,57 @@ Desktop::Desktop(const App& app) {
     }
 }
 
-void Desktop::launch(const std::vector<std::string>& argv) {
-    children_.push_back(start(argv, appEnv_, group_, -1, -1));
-}
-
 Desktop::~Desktop() {
     stop();
+}
+
+// The layout is set, and the window manager manages, before the application maps its window.
+void Desktop::prepare(const App& app) {
+    if (!app.layout.empty()) {
+        std::vector<std::string> argv = {"setxkbmap", "-display", display_};
+        argv.insert(argv.end(), app.layout.begin(), app.layout.end());
+        const pid_t setter = launch(argv);
+        int status = -1;
+        const auto limit = std::chrono::steady_clock::now() + startLimit;
+        while (waitpid(setter, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() < limit) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        std::erase(children_, setter);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            throw std::runtime_error("setxkbmap failed");
+        }
+    }
+    if (app.windowManager) {
+        // openbox runs its start-up command once it manages the screen: a line in a FIFO.
+        const std::string fifo = runtimeDir_ + "/wm-started";
+        if (mkfifo(fifo.c_str(), 0600) != 0) {
+            throw std::runtime_error("no FIFO");
+        }
+        // Held open for writing too, so that reading it never sees an end before the line.
+        const int started = open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+        launch({"openbox", "--sm-disable", "--startup", "sh -c 'echo started > " + fifo + "'"});
+        const std::string said = readUntil(started, "started");
+        close(started);
+        if (said.find("started") == std::string::npos) {
+            throw std::runtime_error("openbox did not start");
+        }
+    }
+}
+
+pid_t Desktop::launch(const std::vector<std::string>& argv, int out, int err) {
+    // Once the application runs, with its environment; before, with the session's.
+    const pid_t pid =
+        start(argv,
+              !appEnv_.empty() ? appEnv_
+                               : environmentWith({{"XDG_RUNTIME_DIR", runtimeDir_},
+                                                  {"XDG_CONFIG_HOME", runtimeDir_},
+                                                  {"XDG_CACHE_HOME", runtimeDir_},
+                                                  {"DISPLAY", display_},
+                                                  {"DBUS_SESSION_BUS_ADDRESS", busAddress_},
+                                                  {"GSETTINGS_BACKEND", "memory"}}),
+              group_, out, err);
+    children_.push_back(pid);
+    return pid;
 }
 
 void Desktop::stop() {

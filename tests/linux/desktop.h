@@ -15,8 +15,12 @@ struct App {
     std::map<std::string, std::string> env;
     /// What the application prints once it is ready ("ready" and the rest of that line).
     std::string readyWord = "ready";
-    /// A window manager (openbox) for applications that do not take the X input focus themselves.
+    /// A window manager (openbox), managing the screen before the application starts: for
+    /// applications that do not take the X input focus themselves, and for activation.
     bool windowManager = false;
+    /// A keyboard layout set before the application starts (setxkbmap's arguments, e.g.
+    /// {"-layout", "us", "-variant", "dvorak"}).
+    std::vector<std::string> layout;
     /// The accessibility bus and its registry started before the application: Qt 5 joins the
     /// bus only when the registry is already there.
     bool registryFirst = false;
@@ -31,11 +35,17 @@ inline constexpr const char* waylandSocket = "larkspin-wayland";
 /// The GTK 3 test application with that widget focused.
 App gtk3App(const std::string& focus);
 
+/// What a GTK 3 session may add around the application.
+struct Options {
+    bool windowManager = false;
+    std::vector<std::string> layout;
+};
+
 class Desktop {
   public:
     /// Starts everything and returns once the application reports the widget focused; throws
     /// std::runtime_error (with the application's standard error) when that does not happen.
-    explicit Desktop(const std::string& focus) : Desktop(gtk3App(focus)) {}
+    explicit Desktop(const std::string& focus, const Options& options = {});
     explicit Desktop(const App& app);
     ~Desktop();
     Desktop(const Desktop&) = delete;
@@ -47,16 +57,18 @@ class Desktop {
     /// What the application said when it was ready: "ready", then for a text widget the screen
     /// rectangle of its selection or caret as the toolkit measures it ("x y w h").
     const std::string& readyLine() const { return ready_; }
-    /// Starts another program of the desktop, with the application's environment; it ends with
-    /// the desktop at the latest.
-    void launch(const std::vector<std::string>& argv);
-    /// The folder of this desktop's own files, removed with it.
-    const std::string& folder() const { return runtimeDir_; }
     /// Every accessibility call the helper made so far, one per line.
     std::vector<std::string> trace() const;
+    /// Starts another program on this desktop, with the application's environment and in its
+    /// process group (it ends with the desktop); its standard output and error go to `out` and
+    /// `err` when given.
+    pid_t launch(const std::vector<std::string>& argv, int out = -1, int err = -1);
+    /// A folder of this desktop's own, removed with it.
+    const std::string& folder() const { return runtimeDir_; }
 
   private:
     void stop();
+    void prepare(const App& app);
 
     std::string runtimeDir_;
     std::string display_;

@@ -66,7 +66,9 @@ static gboolean report_ready(gpointer data) {
     if (target != NULL) {
         GdkWindow* window = gtk_widget_get_window(gtk_widget_get_toplevel(target));
         if (window != NULL && gdk_window_is_viewable(window)) {
-            /* On Wayland the compositor gives the keyboard to the window it maps. */
+            /* On Wayland the compositor gives the keyboard to the window it maps. A window
+               manager may have the window unmapped for a moment (to reparent it): the focus is
+               then tried again rather than the X error ending the application. */
             GdkDisplay* gdk = gdk_window_get_display(window);
             if (GDK_IS_X11_DISPLAY(gdk)) {
                 gdk_x11_display_error_trap_push(gdk);

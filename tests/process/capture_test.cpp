@@ -130,6 +130,24 @@ TEST(CaptureInput, CopyProbeFindsWhatAccessibilityDoesNotReport) {
     EXPECT_EQ(result.saved["lastRun"]["events"][0]["keyCode"], 8);
 }
 
+// As on X11: the application offers its selection without a key (PRIMARY); it is the input,
+// still "via" copy, and the probe pressed nothing and borrowed nothing.
+TEST(CaptureInput, SelectionOfferedWithoutKeysIsReadSo) {
+    const json label = element(
+        "label", merged({{"AXRole", "AXStaticText"}, {"AXValue", "a label"}}, frame(5, 5, 50, 10)));
+    const Captured result =
+        capture(desktopWith(label, {{"copy", {{"delayMs", 10}, {"text", "copied"}}},
+                                    {"primarySelection", "primary words"}}),
+                json::object());
+    EXPECT_EQ(result.reply["input"], json({{"kind", "selection"},
+                                           {"via", "copy"},
+                                           {"text", "primary words"},
+                                           {"truncated", false}}));
+    EXPECT_EQ(result.reply["probe"], noProbe);
+    EXPECT_TRUE(result.saved["lastRun"]["events"].empty());
+    EXPECT_EQ(result.saved["pasteboard"]["changeCount"], 4);
+}
+
 TEST(CaptureInput, TrustingReaderTakesAnEmptySelectionAtItsWord) {
     json field = editableField;
     field["attributes"]["AXSelectedTextRange"] = {{"range", {11, 0}}};

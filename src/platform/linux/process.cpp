@@ -1,10 +1,13 @@
-// The process hooks on Linux: nothing to save before the reply; the services this backend
-// lacks report through the frame's handler.
+// The process hooks on Linux: before the reply, a clipboard the helper holds goes to its keeper
+// or is let go; the services this backend lacks report through the frame's handler; the keeper
+// is the one process of the backend's own.
 #include "platform/process.h"
 
 #include <atomic>
 #include <cstdlib>
 
+#include "clipboard.h"
+#include "keeper.h"
 #include "unusable.h"
 
 namespace platform {
@@ -15,7 +18,15 @@ std::atomic<UnusableHandler> handler{nullptr};
 
 }  // namespace
 
-void beforeExit() {}
+void beforeExit() {
+    x11::releaseClipboard();
+}
+
+void runBackendProcess(const std::string& word) {
+    if (word == x11::keeperWord) {
+        x11::keep();
+    }
+}
 
 void onUnusable(UnusableHandler given) {
     handler = given;

@@ -1,8 +1,11 @@
-// The workspace on Linux: applications are processes, the front one is the X display's, and
-// the bundle identifier's stand-in is the application id its windows publish.
+// The workspace on Linux: applications are processes, the front one is the X display's, the
+// bundle identifier's stand-in is the application id its windows publish, and activation goes
+// through the window manager or, without one, the X input focus.
 #include "platform/workspace.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <signal.h>
 
@@ -10,6 +13,8 @@
 #include "front.h"
 #include "node.h"
 #include "registry.h"
+#include "unusable.h"
+#include "windows.h"
 
 namespace platform {
 
@@ -47,6 +52,13 @@ RunningApplication application(Pid pid) {
     return RunningApplication{std::make_shared<RunningApplicationObject>(pid)};
 }
 
+bool waylandSession() {
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    const char* session = std::getenv("XDG_SESSION_TYPE");
+    return (wayland != nullptr && *wayland != '\0') ||
+           (session != nullptr && std::strcmp(session, "wayland") == 0);
+}
+
 }  // namespace
 
 std::optional<RunningApplication> frontmostApplication() {
@@ -80,14 +92,24 @@ std::optional<std::string> localizedName(const RunningApplication& app) {
     return commandName(app.object->pid);
 }
 
+// Insert asks this of its target before it touches anything: in a Wayland session a process
+// without an X11 window is a Wayland application, which X11 key events never reach, and the
+// command ends here with that said.
 bool isTerminated(const RunningApplication& app) {
-    return !app.object || !processExists(app.object->pid) || isZombie(app.object->pid);
+    if (!app.object || !processExists(app.object->pid) || isZombie(app.object->pid)) {
+        return true;
+    }
+    if (waylandSession() && !x11::hasX11Window(app.object->pid)) {
+        atspi::unusable(
+            "the target has no X11 window (a Wayland application): insert pastes with X11 key "
+            "events, which reach X11 and XWayland windows only");
+    }
+    return false;
 }
 
-bool activateWithOptions(const RunningApplication& /*app*/, std::uint64_t /*options*/) {
-    // Raising another application's window needs a window manager's cooperation, which comes
-    // with the backend's key events; until then it answers as the other unavailable services.
-    return false;
+// Options do not matter here: nothing on X11 asks an application to yield first.
+bool activateWithOptions(const RunningApplication& app, std::uint64_t /*options*/) {
+    return app.object && x11::activate(app.object->pid);
 }
 
 bool activateFromApplication(const RunningApplication& /*app*/, const RunningApplication& /*from*/,

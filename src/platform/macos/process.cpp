@@ -1,4 +1,5 @@
-// The process hooks on macOS: nothing to save before the reply, and no way to be unusable.
+// The process hooks on macOS: nothing to save before the reply, no way to be unusable, and no
+// process of the backend's own.
 #include "platform/process.h"
 
 namespace platform {
@@ -7,6 +8,11 @@ void beforeExit() {}
 
 void onUnusable(UnusableHandler handler) {
     (void)handler;
+}
+
+// This backend starts no process of its own.
+void runBackendProcess(const std::string& word) {
+    (void)word;
 }
 
 }  // namespace platform

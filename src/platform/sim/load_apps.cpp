@@ -19,11 +19,22 @@ void Loader::readApp(Value& value) {
         copy,
         paste,
         root,
-        treeOnRequest
+        treeOnRequest,
+        primarySelection
     };
-    static constexpr Names<12> names = {
-        "pid",           "bundleId",   "name", "terminated", "focused", "focusDelayMs",
-        "focusedWindow", "activation", "copy", "paste",      "root",    "treeOnRequest"};
+    static constexpr Names<13> names = {"pid",
+                                        "bundleId",
+                                        "name",
+                                        "terminated",
+                                        "focused",
+                                        "focusDelayMs",
+                                        "focusedWindow",
+                                        "activation",
+                                        "copy",
+                                        "paste",
+                                        "root",
+                                        "treeOnRequest",
+                                        "primarySelection"};
     App app;
     IdMap ids;
     std::vector<PendingRef> refs;
@@ -67,6 +78,9 @@ void Loader::readApp(Value& value) {
                 break;
             case Key::treeOnRequest:
                 app.treeOnRequest = readBool(member);
+                break;
+            case Key::primarySelection:
+                app.primarySelection = App::Primary{readStringOrNull(member)};
                 break;
             case Key::root:
                 app.nodes.reserve(elementsLeft);

@@ -151,6 +151,13 @@ struct App {
     // Builds its accessibility tree only once AXManualAccessibility is set on its application
     // element (Electron, Chromium): until then the root has no children and nothing focused.
     bool treeOnRequest = false;
+    // X11's PRIMARY selection, where the file gives one: the text the application holds
+    // selected there (absent: nothing selected). The copy probe reads it instead of pressing a
+    // copy chord, as the Linux backend does.
+    struct Primary {
+        std::optional<std::string> text;
+    };
+    std::optional<Primary> primarySelection;
     std::vector<Node> nodes;
 };
 

@@ -263,4 +263,16 @@ std::optional<std::string> stringForType(const Pasteboard& pasteboard, const std
     return denied(*live) ? std::nullopt : text;
 }
 
+// Only an application the file gives a PRIMARY selection is read so; any other takes the chord.
+QuietSelection selectionWithoutKeys() {
+    const auto live = sim::acquire();
+    std::lock_guard lock(live->mutex);
+    const auto& front = live->desktop.frontmost;
+    const sim::App* app = front ? live->desktop.app(*front) : nullptr;
+    if (app == nullptr || !app->primarySelection) {
+        return {};
+    }
+    return {false, app->primarySelection->text};
+}
+
 }  // namespace platform

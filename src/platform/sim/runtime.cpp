@@ -146,4 +146,7 @@ void onUnusable(UnusableHandler handler) {
     sim::runtime().handler.store(handler);
 }
 
+// The simulated desktop starts no process of its own.
+void runBackendProcess(const std::string& /*word*/) {}
+
 }  // namespace platform

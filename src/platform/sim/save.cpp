@@ -371,6 +371,10 @@ class Saver {
         if (app.treeOnRequest) {
             out["treeOnRequest"] = true;
         }
+        if (app.primarySelection) {
+            out["primarySelection"] =
+                app.primarySelection->text ? Json(*app.primarySelection->text) : Json();
+        }
         out["root"] = app.nodes.empty() ? Json() : elementTree(app);
         return out;
     }

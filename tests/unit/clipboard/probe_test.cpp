@@ -144,6 +144,29 @@ TEST_F(ClipboardProbe, OnlyTheCopysOwnStepOfTheCountIsUndone) {
     EXPECT_EQ(platform::stringForType(pasteboard, platform::plainTextType), "theirs");
 }
 
+// Where the front application's selection is read without a key (X11's PRIMARY), the probe
+// presses nothing and borrows nothing, with a selection there or without one.
+TEST_F(ClipboardProbe, ASelectionReadWithoutKeysPressesAndBorrowsNothing) {
+    for (const json& primary : {json("selected words"), json(nullptr)}) {
+        SCOPED_TRACE(primary.dump());
+        json withPrimary = desktop({{"delayMs", 0}});
+        withPrimary["apps"][0]["primarySelection"] = primary;
+        use(withPrimary);
+        const clipboard::Probe probe = clipboard::Probe::run(100);
+        EXPECT_FALSE(probe.ran);
+        EXPECT_FALSE(probe.changed);
+        EXPECT_FALSE(probe.restored);
+        EXPECT_EQ(probe.text, primary.is_null() ? std::optional<std::string>()
+                                                : std::optional<std::string>(primary));
+        EXPECT_FALSE(clipboard::pendingRestore);
+        platform::sim::settle(std::chrono::seconds(1));
+        const json state = platform::sim::state();
+        EXPECT_TRUE(state["lastRun"]["events"].empty());
+        EXPECT_EQ(state["pasteboard"]["changeCount"], 3);
+        EXPECT_EQ(state["pasteboard"]["items"], userItems);
+    }
+}
+
 TEST(ClipboardProbeJson, HasExactlyTheThreeFlags) {
     EXPECT_EQ(clipboard::Probe{}.json(),
               json({{"ran", false}, {"changed", false}, {"restored", false}}));

@@ -89,7 +89,9 @@ json richDesktop() {
           app(2, element("r2", {{"AXRole", "AXApplication"}}),
               {{"activation", {{"delayMs", 0}, {"refuses", {"fromApplication"}}}},
                {"copy", nullptr},
-               {"treeOnRequest", true}})}},
+               {"treeOnRequest", true},
+               {"primarySelection", "selected"}}),
+          app(3, element("r3", {{"AXRole", "AXApplication"}}), {{"primarySelection", nullptr}})}},
         {"timeline",
          {{{"atMs", 0}, {"focus", {{"pid", 1}, {"element", "field"}}}},
           {{"atMs", 600000}, {"signal", "TERM"}},
@@ -136,6 +138,10 @@ TEST_F(SimPersist, ChangedStateSurvivesASaveAndReload) {
     EXPECT_EQ(saved["pasteboard"]["accessBehavior"], "ask");
     EXPECT_EQ(saved["apps"][1]["activation"], given["apps"][1]["activation"]);
     EXPECT_EQ(saved["apps"][1]["treeOnRequest"], true);
+    EXPECT_EQ(saved["apps"][1]["primarySelection"], "selected");
+    EXPECT_TRUE(saved["apps"][2].contains("primarySelection"));
+    EXPECT_TRUE(saved["apps"][2]["primarySelection"].is_null());
+    EXPECT_FALSE(saved["apps"][0].contains("primarySelection"));
 
     platform::sim::reset();
     const json reloaded = platform::sim::state();
