@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "desktop.h"
+#include "in_process.h"
 #include "objects.h"
 #include "platform/accessibility.h"
 #include "platform/core_foundation.h"
@@ -22,27 +23,7 @@ using namespace platform;
 
 // The backend connects to the first desktop it is pointed at and keeps that connection, so a
 // process can take part in one desktop only: later tests in the same process are skipped.
-bool desktopEntered = false;
-
-class LinuxBackend : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        if (desktopEntered) {
-            GTEST_SKIP() << "one desktop per process: run each test on its own (ctest does)";
-        }
-    }
-};
-
-void enter(const linuxdesktop::Desktop& desktop) {
-    desktopEntered = true;
-    for (const auto& [name, value] : desktop.env()) {
-        if (value.empty()) {
-            unsetenv(name.c_str());
-        } else {
-            setenv(name.c_str(), value.c_str(), 1);
-        }
-    }
-}
+using LinuxBackend = linuxdesktop::InProcessTest;
 
 Element withTimeout(Element element) {
     setMessagingTimeout(element, 2.0F);

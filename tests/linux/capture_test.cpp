@@ -8,6 +8,7 @@
 
 #include "desktop.h"
 #include "process/harness.h"
+#include "run.h"
 
 namespace {
 
@@ -29,20 +30,7 @@ json readerRequest(int maxChars) {
                   {"trustsAxSelection", true}}}}}}}};
 }
 
-// The Linux helper on the desktop; `env` adds to or overrides the desktop's variables.
-harness::Run runHelper(const linuxdesktop::Desktop& desktop, const std::string& word,
-                       const json& request, const std::map<std::string, std::string>& env = {}) {
-    harness::Options options;
-    options.program = LARKSPIN_LINUX_HELPER_BINARY;
-    options.args = {word};
-    options.input = request.dump();
-    options.env = desktop.env();
-    for (const auto& [name, value] : env) {
-        options.env[name] = value;
-    }
-    options.hardLimit = std::chrono::seconds(60);
-    return harness::run(options);
-}
+using linuxdesktop::runHelper;
 
 // A capture while the application is stopped (SIGSTOP), with the given deadline.
 harness::Run captureWhileStopped(const linuxdesktop::Desktop& desktop, int deadlineMs) {

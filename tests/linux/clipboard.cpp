@@ -150,21 +150,6 @@ bool awaitExit(pid_t pid, std::chrono::milliseconds limit) {
     return ended;
 }
 
-harness::Run runHelper(const Desktop& desktop, const std::string& word,
-                       const nlohmann::json& request,
-                       const std::map<std::string, std::string>& env) {
-    harness::Options options;
-    options.program = LARKSPIN_LINUX_HELPER_BINARY;
-    options.args = {word};
-    options.input = request.dump();
-    options.env = desktop.env();
-    for (const auto& [name, value] : env) {
-        options.env[name] = value;
-    }
-    options.hardLimit = std::chrono::seconds(60);
-    return harness::run(options);
-}
-
 nlohmann::json awaitFront(const Desktop& desktop, pid_t pid, std::chrono::milliseconds limit) {
     const auto end = std::chrono::steady_clock::now() + limit;
     nlohmann::json reply;

@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "desktop.h"
+#include "helper_run.h"
 #include "process/harness.h"
 
 namespace linuxdesktop {
@@ -64,11 +65,6 @@ bool awaitExit(pid_t pid, std::chrono::milliseconds limit);
 template <class Wanted>
 std::string awaitClipboard(const Desktop& desktop, std::chrono::milliseconds limit, Wanted wanted);
 
-/// The Linux helper on the desktop; `env` adds to or overrides the desktop's variables ("" takes
-/// one away).
-harness::Run runHelper(const Desktop& desktop, const std::string& word,
-                       const nlohmann::json& request,
-                       const std::map<std::string, std::string>& env = {});
 /// The focused field's text as a capture reads it through AT-SPI (no probe, nothing clipped).
 std::optional<std::string> fieldText(const Desktop& desktop);
 /// Captures (no probe) until the front application is `pid`, at most `limit`; the last reply.

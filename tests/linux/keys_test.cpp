@@ -9,31 +9,12 @@
 #include <gtest/gtest.h>
 
 #include "desktop.h"
+#include "in_process.h"
 #include "platform/input_sources.h"
 
 namespace {
 
-bool desktopEntered = false;
-
-class LinuxKeys : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        if (desktopEntered) {
-            GTEST_SKIP() << "one desktop per process: run each test on its own (ctest does)";
-        }
-    }
-};
-
-void enter(const linuxdesktop::Desktop& desktop) {
-    desktopEntered = true;
-    for (const auto& [name, value] : desktop.env()) {
-        if (value.empty()) {
-            unsetenv(name.c_str());
-        } else {
-            setenv(name.c_str(), value.c_str(), 1);
-        }
-    }
-}
+using LinuxKeys = linuxdesktop::InProcessTest;
 
 // What each Mac key code of the ANSI keyboard types on the US layout, unshifted.
 const std::pair<std::uint16_t, char> usKeys[] = {

@@ -1,4 +1,5 @@
-// The Linux helper run on a headless desktop as its parent runs it.
+// What the Linux tests ask of a helper run on a headless desktop: the capture that must answer,
+// the ready line's and the fingerprint's rectangles.
 #pragma once
 
 #include <map>
@@ -10,25 +11,10 @@
 #include <gtest/gtest.h>
 
 #include "desktop.h"
+#include "helper_run.h"
 #include "process/harness.h"
 
 namespace linuxdesktop {
-
-/// The helper with the command word and request; `env` adds to or overrides the desktop's.
-inline harness::Run runHelper(const Desktop& desktop, const std::string& word,
-                              const nlohmann::json& request,
-                              const std::map<std::string, std::string>& env = {}) {
-    harness::Options options;
-    options.program = LARKSPIN_LINUX_HELPER_BINARY;
-    options.args = {word};
-    options.input = request.dump();
-    options.env = desktop.env();
-    for (const auto& [name, value] : env) {
-        options.env[name] = value;
-    }
-    options.hardLimit = std::chrono::seconds(60);
-    return harness::run(options);
-}
 
 /// The four numbers after the ready word, as a reply's rectangle; null when there are none.
 inline nlohmann::json readyRect(const Desktop& desktop) {

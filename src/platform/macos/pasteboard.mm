@@ -7,6 +7,7 @@
 #import <AppKit/AppKit.h>
 
 #include "cf_values.h"
+#include "objc_answer.h"
 
 namespace platform {
 
@@ -21,18 +22,7 @@ struct PasteboardItemObject {
 
 namespace {
 
-// The body's answer, or `failure` when it raised.
-template <typename Result, typename Body>
-Result answer(Result failure, Body body) {
-    @autoreleasepool {
-        @try {
-            return body();
-        } @catch (NSException* raised) {
-            (void)raised;
-            return failure;
-        }
-    }
-}
+using macos::answer;
 
 NSString* nsString(const std::string& text) {
     return (__bridge_transfer NSString*)macos::makeString(text).release();

@@ -6,6 +6,7 @@
 #import <AppKit/AppKit.h>
 
 #include "cf_values.h"
+#include "objc_answer.h"
 #include "process_alive.h"
 
 namespace platform {
@@ -16,18 +17,7 @@ struct RunningApplicationObject {
 
 namespace {
 
-// The body's answer, or `failure` when it raised.
-template <typename Result, typename Body>
-Result answer(Result failure, Body body) {
-    @autoreleasepool {
-        @try {
-            return body();
-        } @catch (NSException* raised) {
-            (void)raised;
-            return failure;
-        }
-    }
-}
+using macos::answer;
 
 std::optional<RunningApplication> handleOf(NSRunningApplication* app) {
     if (app == nil) {
