@@ -24,7 +24,7 @@ const json request = {{"probe", false}, {"maxChars", 1000}};
 
 TEST(LinuxGtk4, FocusedFieldIsFoundAndPlacedOnTheScreen) {
     const Desktop desktop(gtk4App("entry"));
-    const json reply = linuxdesktop::capture(desktop, request);
+    const json reply = linuxdesktop::captureOnceFocused(desktop, request);
     ASSERT_TRUE(reply["focus"].is_object()) << reply;
     EXPECT_EQ(reply["focus"]["role"], "AXTextField");
     EXPECT_EQ(reply["focus"]["editable"], true);
@@ -37,7 +37,7 @@ TEST(LinuxGtk4, FocusedFieldIsFoundAndPlacedOnTheScreen) {
 
 TEST(LinuxGtk4, MultiLineField) {
     const Desktop desktop(gtk4App("view"));
-    const json reply = linuxdesktop::capture(desktop, request);
+    const json reply = linuxdesktop::captureOnceFocused(desktop, request);
     EXPECT_EQ(reply["focus"]["role"], "AXTextArea") << reply;
     EXPECT_EQ(reply["field"], "first line\nsecond line with caf\u00e9");
 }

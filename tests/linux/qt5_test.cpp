@@ -49,7 +49,7 @@ json request(int maxChars = 1000) {
 
 TEST(LinuxQt5, FocusedFieldIsFoundWithoutCollection) {
     const Desktop desktop(qtApp("entry"));
-    const json reply = linuxdesktop::capture(desktop, request());
+    const json reply = linuxdesktop::captureOnceFocused(desktop, request());
     ASSERT_TRUE(reply["focus"].is_object()) << reply;
     EXPECT_EQ(reply["focus"]["role"], "AXTextField");
     EXPECT_EQ(reply["focus"]["editable"], true);
@@ -69,7 +69,7 @@ TEST(LinuxQt5, FocusedFieldIsFoundWithoutCollection) {
 
 TEST(LinuxQt5, SelectionOutsideTheBmpIsCountedInUtf16Units) {
     const Desktop desktop(qtApp("selection"));
-    const json whole = linuxdesktop::capture(desktop, request());
+    const json whole = linuxdesktop::captureOnceFocused(desktop, request());
     ASSERT_TRUE(whole["focus"].is_object()) << whole;
     EXPECT_EQ(whole["input"]["kind"], "selection") << whole;
     EXPECT_EQ(whole["input"]["text"], "\u00e9\U0001F600 t");
@@ -99,14 +99,14 @@ TEST(LinuxQt5, SelectionOutsideTheBmpIsCountedInUtf16Units) {
 TEST(LinuxQt5, TheFieldTypedInWinsOverAStaleFocusedTab) {
     // The tab that holds the text area keeps FOCUSED, and comes first in the tree.
     const Desktop desktop(qtApp("view"));
-    const json reply = linuxdesktop::capture(desktop, request());
+    const json reply = linuxdesktop::captureOnceFocused(desktop, request());
     EXPECT_EQ(reply["focus"]["role"], "AXTextArea") << reply;
     EXPECT_EQ(reply["field"], "first line\nsecond line with caf\u00e9");
 }
 
 TEST(LinuxQt5, AButtonLabelIsNoField) {
     const Desktop desktop(qtApp("button"));
-    const json reply = linuxdesktop::capture(desktop, request());
+    const json reply = linuxdesktop::captureOnceFocused(desktop, request());
     EXPECT_EQ(reply["focus"]["role"], "AXButton") << reply;
     EXPECT_TRUE(reply["field"].is_null()) << reply;
     EXPECT_EQ(reply["input"]["kind"], "none");

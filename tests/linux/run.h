@@ -2,6 +2,7 @@
 // the ready line's and the fingerprint's rectangles.
 #pragma once
 
+#include <chrono>
 #include <map>
 #include <optional>
 #include <regex>
@@ -34,6 +35,20 @@ inline nlohmann::json capture(const Desktop& desktop, const nlohmann::json& requ
     EXPECT_EQ(run.lines(), 1) << run.out << run.err;
     nlohmann::json reply = run.reply();
     EXPECT_EQ(reply.value("ok", false), true) << run.out << run.err;
+    return reply;
+}
+
+/// Captures until the reply names a focus, at most `limit`: an application's accessibility may
+/// come up after its window has the focus, the more so on a machine's first start of its
+/// toolkit (caches built, the registry started). The last reply.
+inline nlohmann::json captureOnceFocused(
+    const Desktop& desktop, const nlohmann::json& request,
+    std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    nlohmann::json reply = capture(desktop, request);
+    while (!reply["focus"].is_object() && std::chrono::steady_clock::now() < end) {
+        reply = capture(desktop, request);
+    }
     return reply;
 }
 
