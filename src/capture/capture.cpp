@@ -99,7 +99,7 @@ json focusMap(const ax::Focus& focus) {
 }
 
 [[noreturn]] void refuse(const char* code) {
-    frame::exitLock.lock();
+    frame::holdExitLock();
     frame::emit({{"ok", false}, {"error", code}});
 }
 
@@ -153,7 +153,7 @@ void capture(const CaptureRequest& request) {
                                        : json(nullptr);
     replyObject["probe"] = input.probe.value_or(clipboard::Probe{}).json();
     replyObject["conversation"] = std::move(conversation);
-    frame::exitLock.lock();
+    frame::holdExitLock();
     // A probe whose copy came too late left the snapshot parked: a copy that has landed by now
     // is undone before the answer, since after it nothing could.
     if (const auto restored = clipboard::restoreParked(platform::generalPasteboard(), false)) {

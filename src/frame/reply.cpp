@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <mutex>
 #include <unistd.h>
 #include <vector>
 
@@ -10,9 +11,10 @@
 
 namespace frame {
 
-std::mutex exitLock;
-
 namespace {
+
+std::mutex exitLock;
+thread_local bool holdingExitLock = false;
 
 constexpr const char* fallbackLine =
     "{\"ok\":false,\"error\":\"internal\",\"detail\":\"reply not serializable\"}\n";
@@ -73,8 +75,26 @@ void emit(const Json& object) {
     _exit(0);
 }
 
+void holdExitLock() {
+    if (!holdingExitLock) {
+        exitLock.lock();
+        holdingExitLock = true;
+    }
+}
+
+GuardedSection::GuardedSection() : tookLock(!holdingExitLock) {
+    holdExitLock();
+}
+
+GuardedSection::~GuardedSection() {
+    if (tookLock) {
+        holdingExitLock = false;
+        exitLock.unlock();
+    }
+}
+
 void reply(const Json& object) {
-    exitLock.lock();
+    holdExitLock();
     emit(object);
 }
 

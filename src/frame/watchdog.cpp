@@ -122,7 +122,7 @@ void armDeadline(std::int64_t ms, GiveBack giveBack) {
 }
 
 void giveUp(const std::string& detail) {
-    exitLock.lock();
+    holdExitLock();
     Json object = {{"ok", false}, {"error", "timedOut"}, {"detail", detail}};
     if (giveBackOnGiveUp != nullptr) {
         if (const auto restored = giveBackOnGiveUp()) {

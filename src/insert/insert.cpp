@@ -175,7 +175,7 @@ void insert(InsertRequest request) {
     if (!notGivenBack.is_null()) {
         reply["leftOut"] = std::move(notGivenBack);
     }
-    frame::exitLock.lock();
+    frame::holdExitLock();
     frame::emit(reply);
 }
 
