@@ -198,7 +198,12 @@ std::optional<Composer> Composer::find(const std::string& fingerprint, platform:
     if (!window) {
         return std::nullopt;
     }
-    for (const Candidate& candidate : candidates(*window, std::nullopt)) {
+    // Walked as capture walked when it named the composer, from the focus's page: a page
+    // reached only after the rest of the window would be beyond the budget here, and a composer
+    // that capture named could not be found again.
+    const std::optional<Element> focused =
+        ax::axElement(ax::attribute(ax::applicationElement(pid), "AXFocusedUIElement"));
+    for (const Candidate& candidate : candidates(*window, focused)) {
         if (ax::fingerprint(candidate.composer.element) == fingerprint) {
             return candidate.composer;
         }

@@ -1,9 +1,12 @@
 // The composer of a focus inside a page: the page is searched first, and a walk cut short by its
-// budget names no field outside it (a browser's address bar that the walk met before the page).
+// budget names no field outside it (a browser's address bar that the walk met before the page);
+// insert finds by its fingerprint every composer capture names.
 #include <gtest/gtest.h>
 
+#include "ax/fingerprint.h"
 #include "ax/focus.h"
 #include "composer/composer.h"
+#include "platform/core_foundation.h"
 #include "support/desktop_json.h"
 #include "unit/sim/sim_support.h"
 
@@ -63,6 +66,9 @@ class ComposerInAPage : public simtest::SimTest {
         if (!found) {
             return std::nullopt;
         }
+        // Insert looks the named composer up again by its fingerprint, and must find it.
+        const auto again = composer::Composer::find(ax::fingerprint(found->element), pid);
+        EXPECT_TRUE(again && platform::same(again->element, found->element));
         return platform::sim::idOf(found->element);
     }
 };
