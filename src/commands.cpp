@@ -27,8 +27,7 @@ void run(int argc, char** argv) {
     // A process the backend started for itself answers nobody: it is not a command.
     platform::runBackendProcess(word);
     if (word == "--version") {
-        frame::holdExitLock();
-        frame::emit({{"ok", true}, {"version", frame::protocolVersion}});
+        frame::reply({{"ok", true}, {"version", frame::protocolVersion}});
     }
     // The allocator's policy changes once the request is decoded: standard input is read into
     // one block that grows in place, which glibc does best with a mapping of its own.

@@ -98,22 +98,17 @@ json focusMap(const ax::Focus& focus) {
         {"anchor", focus.secure ? json(nullptr) : rectJSON(ax::selectionBounds(focus.element))}};
 }
 
-[[noreturn]] void refuse(const char* code) {
-    frame::holdExitLock();
-    frame::emit({{"ok", false}, {"error", code}});
-}
-
 }  // namespace
 
 void capture(const CaptureRequest& request) {
     frame::armDeadline(request.deadlineMs, clipboard::giveBackOnGiveUp);
     if (!platform::isProcessTrusted()) {
-        refuse("notTrusted");
+        frame::fail("notTrusted");
     }
     const std::optional<platform::Pid> pid = ax::focusedPid();
     const auto app = pid ? platform::runningApplicationWithProcessIdentifier(*pid) : std::nullopt;
     if (!app) {
-        refuse("noFrontmostApp");
+        frame::fail("noFrontmostApp");
     }
 
     const std::optional<ax::Focus> focus = ax::focusOf(*pid);

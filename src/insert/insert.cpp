@@ -175,8 +175,7 @@ void insert(InsertRequest request) {
     if (!notGivenBack.is_null()) {
         reply["leftOut"] = std::move(notGivenBack);
     }
-    frame::holdExitLock();
-    frame::emit(reply);
+    frame::reply(reply);
 }
 
 }  // namespace insert
