@@ -30,6 +30,14 @@ inline json app(int pid, const json& root, const json& extra = json::object()) {
                   extra);
 }
 
+// A desktop whose frontmost application has this one window, the element `focused` its focus.
+inline json frontWindow(int pid, const json& window, const std::string& focused) {
+    return {{"frontmost", pid},
+            {"apps",
+             {app(pid, element("root", {{"AXRole", "AXApplication"}}, {{"children", {window}}}),
+                  {{"focused", focused}})}}};
+}
+
 inline json frame(double x, double y, double w, double h) {
     return {{"AXPosition", {{"point", {x, y}}}}, {"AXSize", {{"size", {w, h}}}}};
 }

@@ -34,12 +34,8 @@ json windowWith(int fillers, const json& last, const json& fillerExtra = json::o
 // The window as the only one of the frontmost application, its button focused.
 std::optional<ax::Focus> focusIn(const json& window) {
     platform::sim::reset();
-    const auto error = platform::sim::install(json{
-        {"frontmost", pid},
-        {"apps",
-         {desktopjson::app(
-             pid, element("root", {{"AXRole", "AXApplication"}}, {{"children", {window}}}),
-             {{"focused", "focus"}})}}}.dump());
+    const auto error =
+        platform::sim::install(desktopjson::frontWindow(pid, window, "focus").dump());
     EXPECT_FALSE(error) << *error;
     return ax::focusOf(pid);
 }

@@ -53,12 +53,8 @@ class ComposerInAPage : public simtest::SimTest {
   protected:
     static std::optional<std::string> composerOf(const json& window) {
         platform::sim::reset();
-        const auto error = platform::sim::install(json{
-            {"frontmost", pid},
-            {"apps",
-             {desktopjson::app(
-                 pid, element("root", {{"AXRole", "AXApplication"}}, {{"children", {window}}}),
-                 {{"focused", "row"}})}}}.dump());
+        const auto error =
+            platform::sim::install(desktopjson::frontWindow(pid, window, "row").dump());
         EXPECT_FALSE(error) << *error;
         const auto focus = ax::focusOf(pid);
         EXPECT_TRUE(focus);
