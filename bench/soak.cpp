@@ -17,9 +17,10 @@
 
 namespace {
 
-int linuxSoak(int argc, char** argv) {
-#if LARKSPIN_LINUX_SOAK
-    linuxsoak::Plan plan;
+// Both soaks' plans take the same arguments, each optional: inserts, captures, seed, helper.
+template <class Plan>
+Plan planFrom(int argc, char** argv) {
+    Plan plan;
     if (argc > 1) {
         plan.inserts = std::atoi(argv[1]);
     }
@@ -32,6 +33,12 @@ int linuxSoak(int argc, char** argv) {
     if (argc > 4) {
         plan.helper = argv[4];
     }
+    return plan;
+}
+
+int linuxSoak(int argc, char** argv) {
+#if LARKSPIN_LINUX_SOAK
+    const auto plan = planFrom<linuxsoak::Plan>(argc, argv);
     const linuxsoak::Report report = linuxsoak::run(plan);
     std::printf("fault soak on the GTK window over X11, seed %llu, helper %s\n",
                 static_cast<unsigned long long>(plan.seed), plan.helper.c_str());
@@ -51,19 +58,7 @@ int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "linux") == 0) {
         return linuxSoak(argc - 1, argv + 1);
     }
-    soak::Plan plan;
-    if (argc > 1) {
-        plan.inserts = std::atoi(argv[1]);
-    }
-    if (argc > 2) {
-        plan.captures = std::atoi(argv[2]);
-    }
-    if (argc > 3) {
-        plan.seed = std::strtoull(argv[3], nullptr, 10);
-    }
-    if (argc > 4) {
-        plan.helper = argv[4];
-    }
+    const auto plan = planFrom<soak::Plan>(argc, argv);
     const soak::Report report = soak::run(plan);
     std::printf("fault soak, seed %llu, helper %s\n", static_cast<unsigned long long>(plan.seed),
                 plan.helper.c_str());
