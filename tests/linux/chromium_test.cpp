@@ -61,14 +61,9 @@ class LinuxChromium : public ::testing::Test {
         app.readyWord.clear();
         app.windowManager = true;
         desktop = new Desktop(app);
-        enter(*desktop);
-        ASSERT_TRUE(until([&] {
-            const auto found = bus::applicationRoot(desktop->appPid(), callMs);
-            if (found) {
-                root = *found;
-            }
-            return found.has_value();
-        })) << "Chromium did not join the accessibility bus";
+        const std::optional<bus::Ref> joined = join(*desktop);
+        ASSERT_TRUE(joined) << "Chromium did not join the accessibility bus";
+        root = *joined;
     }
 
     static void TearDownTestSuite() {

@@ -58,14 +58,9 @@ class LinuxFirefox : public ::testing::Test {
 
     static void SetUpTestSuite() {
         desktop = new Desktop(firefoxApp(profile()));
-        enter(*desktop);
-        ASSERT_TRUE(until([&] {
-            const auto found = bus::applicationRoot(desktop->appPid(), callMs);
-            if (found) {
-                root = *found;
-            }
-            return found.has_value();
-        })) << "Firefox did not join the accessibility bus";
+        const std::optional<bus::Ref> joined = join(*desktop);
+        ASSERT_TRUE(joined) << "Firefox did not join the accessibility bus";
+        root = *joined;
         // The page focuses its field as it loads: the first capture once Firefox says so is
         // the one made while it still places nothing.
         std::optional<bus::Ref> field;

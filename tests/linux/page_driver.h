@@ -76,6 +76,17 @@ inline void enter(const linuxdesktop::Desktop& desktop) {
     }
 }
 
+/// Enters the desktop and waits until its application is on the accessibility bus: its root.
+inline std::optional<bus::Ref> join(const linuxdesktop::Desktop& desktop) {
+    enter(desktop);
+    std::optional<bus::Ref> root;
+    until([&] {
+        root = bus::applicationRoot(desktop.appPid(), callMs);
+        return root.has_value();
+    });
+    return root;
+}
+
 /// Gives the element the focus and waits until the browser reports it there.
 inline bool focus(const bus::Ref& element) {
     return until([&] {
