@@ -4,7 +4,7 @@
 #include "display.h"
 #include "platform/pasteboard.h"
 #include "selection.h"
-#include "windows.h"
+#include "window_tree.h"
 #include "xlink.h"
 
 namespace platform {

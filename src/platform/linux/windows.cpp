@@ -8,55 +8,12 @@
 #include <mutex>
 #include <vector>
 
+#include "window_tree.h"
 #include "xlink.h"
 
 namespace platform::x11 {
 
 namespace {
-
-// Far more than any real stacking; it only stops a walk up a broken tree.
-constexpr int ancestorLimit = 64;
-
-std::vector<unsigned long> cardinals(Display* display, Window window, const char* name, Atom type) {
-    Atom actual = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    std::vector<unsigned long> values;
-    if (XGetWindowProperty(display, window, intern(display, name), 0, 65536, False, type, &actual,
-                           &format, &count, &after, &data) == Success &&
-        data != nullptr && actual == type && format == 32) {
-        const auto* items = reinterpret_cast<const unsigned long*>(data);
-        values.assign(items, items + count);
-    }
-    if (data != nullptr) {
-        XFree(data);
-    }
-    return values;
-}
-
-std::optional<Pid> ownPid(Display* display, Window window) {
-    const auto pid = cardinals(display, window, "_NET_WM_PID", XA_CARDINAL);
-    return pid.size() == 1 && pid[0] > 0 ? std::optional<Pid>(static_cast<Pid>(pid[0]))
-                                         : std::nullopt;
-}
-
-std::vector<Window> childrenOf(Display* display, Window window) {
-    Window root = 0;
-    Window parent = 0;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    std::vector<Window> list;
-    if (XQueryTree(display, window, &root, &parent, &children, &count) != 0 &&
-        children != nullptr) {
-        list.assign(children, children + count);
-    }
-    if (children != nullptr) {
-        XFree(children);
-    }
-    return list;
-}
 
 // The window manager's check window, when one runs that follows EWMH.
 bool managed(Display* display) {
@@ -110,27 +67,6 @@ std::optional<Window> topmostOf(Display* display, Pid pid) {
 }
 
 }  // namespace
-
-std::optional<Pid> pidOfWindow(Display* display, Window window) {
-    for (int step = 0; step < ancestorLimit && window != 0; ++step) {
-        if (const auto pid = ownPid(display, window)) {
-            return pid;
-        }
-        Window root = 0;
-        Window parent = 0;
-        Window* children = nullptr;
-        unsigned int count = 0;
-        const bool ok = XQueryTree(display, window, &root, &parent, &children, &count) != 0;
-        if (children != nullptr) {
-            XFree(children);
-        }
-        if (!ok || parent == root) {
-            return std::nullopt;
-        }
-        window = parent;
-    }
-    return std::nullopt;
-}
 
 bool activate(Pid pid) {
     Link* link = clientLink();
@@ -188,17 +124,7 @@ bool hasX11Window(Pid pid) {
     }
     // Under a reparenting window manager without a client list, the application's windows are
     // one level down.
-    for (const Window top : childrenOf(display, DefaultRootWindow(display))) {
-        if (ownPid(display, top) == pid) {
-            return true;
-        }
-        for (const Window inner : childrenOf(display, top)) {
-            if (ownPid(display, inner) == pid) {
-                return true;
-            }
-        }
-    }
-    return false;
+    return !windowsOf(display, pid).empty();
 }
 
 }  // namespace platform::x11

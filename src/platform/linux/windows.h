@@ -17,8 +17,4 @@ bool activate(Pid pid);
 /// Whether the process has a top-level X11 window (mapped or not), by _NET_WM_PID.
 bool hasX11Window(Pid pid);
 
-/// The process of a window: the first window from it up to the root that names its process.
-/// Client link held.
-std::optional<Pid> pidOfWindow(Display* display, Window window);
-
 }  // namespace platform::x11
