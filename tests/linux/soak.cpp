@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fstream>
-#include <random>
 #include <signal.h>
 #include <sstream>
 #include <thread>
@@ -14,6 +13,7 @@
 
 #include "clipboard.h"
 #include "desktop.h"
+#include "support/dice.h"
 
 namespace linuxsoak {
 
@@ -23,20 +23,6 @@ using namespace linuxdesktop;
 using nlohmann::json;
 
 const std::string foreignKind = "text:written by somebody else";
-
-class Dice {
-  public:
-    explicit Dice(std::uint64_t seed) : engine(seed) {}
-    int upTo(int n) { return std::uniform_int_distribution<int>(0, n)(engine); }
-    bool chance(int percent) { return upTo(99) < percent; }
-    template <class T>
-    T pick(std::initializer_list<T> list) {
-        return *(list.begin() + upTo(static_cast<int>(list.size()) - 1));
-    }
-
-  private:
-    std::mt19937_64 engine;
-};
 
 // The keepers this process has taken over from helpers that ended (it is their subreaper).
 std::vector<pid_t> keepers() {

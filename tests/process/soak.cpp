@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
-#include <random>
 #include <stdexcept>
 #include <thread>
 
 #include "process/harness.h"
 #include "support/desktop_json.h"
+#include "support/dice.h"
 #include "support/saved_desktop.h"
 
 namespace soak {
@@ -44,20 +44,6 @@ struct Outcome {
 double firstAt(const json& records, double otherwise) {
     return records.empty() ? otherwise : records[0]["atMs"].get<double>();
 }
-
-class Dice {
-  public:
-    explicit Dice(std::uint64_t seed) : engine(seed) {}
-    int upTo(int n) { return std::uniform_int_distribution<int>(0, n)(engine); }
-    bool chance(int percent) { return upTo(99) < percent; }
-    template <class T>
-    T pick(std::initializer_list<T> list) {
-        return *(list.begin() + upTo(static_cast<int>(list.size()) - 1));
-    }
-
-  private:
-    std::mt19937_64 engine;
-};
 
 json timelineFor(Dice& dice, const char* trigger) {
     json timeline = json::array();
