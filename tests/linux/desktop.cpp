@@ -357,6 +357,19 @@ std::map<std::string, std::string> Desktop::env() const {
             {"LARKSPIN_ATSPI_TRACE", runtimeDir_ + "/trace"}};
 }
 
+void Desktop::enter(bool traced) const {
+    for (const auto& [name, value] : env()) {
+        if (name == "LARKSPIN_ATSPI_TRACE" && !traced) {
+            continue;
+        }
+        if (value.empty()) {
+            unsetenv(name.c_str());
+        } else {
+            setenv(name.c_str(), value.c_str(), 1);
+        }
+    }
+}
+
 std::vector<std::string> Desktop::trace() const {
     std::ifstream in(runtimeDir_ + "/trace");
     std::vector<std::string> lines;

@@ -53,6 +53,9 @@ class Desktop {
 
     /// The variables the helper needs to find this desktop, its bus calls traced to a file.
     std::map<std::string, std::string> env() const;
+    /// Points this process's environment at the desktop, as the helper's is; without `traced`
+    /// this process's own bus calls stay out of the trace.
+    void enter(bool traced) const;
     pid_t appPid() const { return app_; }
     /// What the application said when it was ready: "ready", then for a text widget the screen
     /// rectangle of its selection or caret as the toolkit measures it ("x y w h").

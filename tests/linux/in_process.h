@@ -3,8 +3,6 @@
 // only. Each such test is its own process under CTest; run together, the later ones are skipped.
 #pragma once
 
-#include <cstdlib>
-
 #include <gtest/gtest.h>
 
 #include "desktop.h"
@@ -22,13 +20,7 @@ class InProcessTest : public ::testing::Test {
     /// Points this process at the desktop, as the helper would be pointed at it.
     static void enter(const Desktop& desktop) {
         entered() = true;
-        for (const auto& [name, value] : desktop.env()) {
-            if (value.empty()) {
-                unsetenv(name.c_str());
-            } else {
-                setenv(name.c_str(), value.c_str(), 1);
-            }
-        }
+        desktop.enter(true);
     }
 
   private:

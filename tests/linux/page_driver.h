@@ -6,7 +6,6 @@
 
 #include <atspi/atspi-constants.h>
 #include <chrono>
-#include <cstdlib>
 #include <functional>
 #include <optional>
 #include <string>
@@ -62,23 +61,9 @@ inline bool focused(const bus::Ref& element) {
     return states.ok() && bus::has(*states.value, ATSPI_STATE_FOCUSED);
 }
 
-/// This process talks to the desktop's bus itself, through the backend's calls.
-inline void enter(const linuxdesktop::Desktop& desktop) {
-    for (const auto& [name, value] : desktop.env()) {
-        if (name == "LARKSPIN_ATSPI_TRACE") {
-            continue;
-        }
-        if (value.empty()) {
-            unsetenv(name.c_str());
-        } else {
-            setenv(name.c_str(), value.c_str(), 1);
-        }
-    }
-}
-
 /// Enters the desktop and waits until its application is on the accessibility bus: its root.
 inline std::optional<bus::Ref> join(const linuxdesktop::Desktop& desktop) {
-    enter(desktop);
+    desktop.enter(false);
     std::optional<bus::Ref> root;
     until([&] {
         root = bus::applicationRoot(desktop.appPid(), callMs);

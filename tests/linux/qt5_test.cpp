@@ -1,7 +1,5 @@
 // capture against a Qt 5 window: Qt has no Collection interface and answers an unknown object for
 // it, counts text offsets in UTF-16 units, and leaves FOCUSED on a tab the focus has left.
-#include <cstdlib>
-
 #include <gtest/gtest.h>
 
 #include "node.h"
@@ -27,11 +25,7 @@ App qtApp(const std::string& focus) {
 // The application's focused element, asked in this process through the backend. One desktop
 // per process: ctest runs each test alone.
 std::optional<platform::Element> focusedIn(const Desktop& desktop) {
-    for (const auto& [name, value] : desktop.env()) {
-        if (name != "LARKSPIN_ATSPI_TRACE") {
-            value.empty() ? unsetenv(name.c_str()) : setenv(name.c_str(), value.c_str(), 1);
-        }
-    }
+    desktop.enter(false);
     platform::Element app = platform::createApplication(desktop.appPid());
     platform::setMessagingTimeout(app, 2.0F);
     const platform::AttributeRead read = platform::copyAttributeValue(app, "AXFocusedUIElement");
