@@ -37,12 +37,6 @@ std::optional<Element> focusedWindow(platform::Pid pid) {
     return ax::axElement(ax::attribute(ax::applicationElement(pid), "AXFocusedWindow"));
 }
 
-struct Entry {
-    Element element;
-    std::int64_t depth = 0;
-    std::int64_t shared = 0;
-};
-
 }  // namespace
 
 std::string Composer::label() const {
@@ -73,84 +67,96 @@ bool Composer::qualifies(const Element& element) {
 
 namespace {
 
-// The page the anchor is in: the outermost web area on its chain below the window. A browser's
-// own fields (its address bar) are outside it.
-std::optional<std::size_t> documentOnChain(const std::vector<Element>& chain, const Element& in) {
-    std::optional<std::size_t> document;
-    for (std::size_t link = 0; link < chain.size(); ++link) {
-        if (platform::same(chain[link], in)) {
-            break;
-        }
-        if (ax::stringAttribute(chain[link], "AXRole") == "AXWebArea") {
-            document = link;
-        }
-    }
-    return document;
-}
-
-// One walk over the window: the anchor's page first, then the rest of the window, both within
-// one node budget and one deadline. Depths count from the window either way.
 struct Walk {
     std::vector<Composer::Candidate> found;
-    std::size_t inDocument = 0;  // the first so many candidates lie in the anchor's page
-    bool cutShort = false;
+    bool cutShort = false;  // a budget ran out before the walk was done
 };
 
-Walk walk(const Element& in, const std::optional<Element>& near) {
-    const std::vector<Element> chain = ancestorChain(near);
-    std::optional<Element> document;
-    std::int64_t documentDepth = 0;
-    if (near) {
-        if (const auto link = documentOnChain(chain, in)) {
-            const auto window = std::find_if(chain.begin(), chain.end(), [&](const Element& e) {
-                return platform::same(e, in);
-            });
-            if (window != chain.end()) {
-                document = chain[*link];
-                documentDepth = (window - chain.begin()) - static_cast<std::int64_t>(*link);
-            }
-        }
-    }
+enum class Until {
+    nearest,  // the first ancestor whose part holds a field decides: stop there
+    whole,    // every field of the window, for a look-up by fingerprint
+};
+
+// One walk outward from the anchor, as the list search climbs: the anchor's own subtree, then
+// at each ancestor up to the root the part of its subtree not seen yet, breadth first. Every
+// field met in one ancestor's part shares exactly that ancestor with the anchor, and none met
+// later shares one as deep, so the nearest composer is decided by the first part that holds a
+// field, and only once that part has been seen whole. (Breadth first from the root, a walk
+// cut short by its budget had often met only a field far from the focus, a page's search box
+// before the composer beside the focused message.) Depths count from the root. Without an
+// anchor whose chain reaches the root, the walk is breadth first from the root, sharing 0.
+Walk walk(const Element& root, const std::optional<Element>& anchor, Until until) {
+    const std::vector<Element> chain = ancestorChain(anchor);
+    const auto rootOnChain = std::find_if(chain.begin(), chain.end(), [&](const Element& link) {
+        return platform::same(link, root);
+    });
     const auto deadline = ax::deadlineAfter(ax::Clock::now(), frame::composerWalkMs);
     Walk result;
     std::int64_t visited = 0;
-    const auto visit = [&](std::deque<Entry> queue, const std::optional<Element>& skip) {
-        while (!queue.empty()) {
-            if (visited >= frame::composerNodeLimit || ax::Clock::now() >= deadline) {
-                result.cutShort = true;
-                return;
+    const auto visit = [&] {
+        if (visited >= frame::composerNodeLimit || ax::Clock::now() >= deadline) {
+            result.cutShort = true;
+            return false;
+        }
+        ++visited;
+        return true;
+    };
+    // Breadth first below `from`, leaving out the child `seen`; never inside a composer.
+    const auto below = [&](const Element& from, const std::optional<Element>& seen,
+                           std::int64_t shared) {
+        std::deque<Element> queue;
+        for (Element& child : ax::children(from)) {
+            if (!seen || !platform::same(child, *seen)) {
+                queue.push_back(std::move(child));
             }
-            ++visited;
-            Entry entry = std::move(queue.front());
+        }
+        while (!queue.empty() && visit()) {
+            Element element = std::move(queue.front());
             queue.pop_front();
-            const bool onChain = std::any_of(chain.begin(), chain.end(), [&](const Element& link) {
-                return platform::same(entry.element, link);
-            });
-            if (onChain) {
-                entry.shared = entry.depth;
-            }
-            if (Composer::qualifies(entry.element)) {
-                result.found.push_back(Composer::Candidate{Composer{entry.element}, entry.shared});
+            if (Composer::qualifies(element)) {
+                result.found.push_back(Composer::Candidate{Composer{std::move(element)}, shared});
                 continue;
             }
-            for (Element& child : ax::children(entry.element)) {
-                if (skip && platform::same(child, *skip)) {
-                    continue;  // walked already
-                }
-                queue.push_back(Entry{std::move(child), entry.depth + 1, entry.shared});
+            for (Element& child : ax::children(element)) {
+                queue.push_back(std::move(child));
             }
         }
     };
-    if (document) {
-        visit({Entry{*document, documentDepth, documentDepth}}, std::nullopt);
-        result.inDocument = result.found.size();
-        if (result.cutShort) {
+    if (rootOnChain == chain.end()) {
+        if (!visit()) {
             return result;
         }
+        if (Composer::qualifies(root)) {
+            result.found.push_back(Composer::Candidate{Composer{root}, 0});
+        } else {
+            below(root, std::nullopt, 0);
+        }
+        return result;
     }
-    visit({Entry{in, 0, 0}}, document);
-    if (!document) {
-        result.inDocument = result.found.size();
+    const auto top = static_cast<std::size_t>(rootOnChain - chain.begin());
+    const auto depthOf = [&](std::size_t link) { return static_cast<std::int64_t>(top - link); };
+    // The chain first, from the root down: a link that is a composer itself is the nearest
+    // candidate, and nothing inside it is walked.
+    std::size_t nearest = 0;  // the nearest link whose part is walked
+    for (std::size_t link = top + 1; link-- > 0;) {
+        if (!visit()) {
+            return result;
+        }
+        if (Composer::qualifies(chain[link])) {
+            result.found.push_back(Composer::Candidate{Composer{chain[link]}, depthOf(link)});
+            if (until == Until::nearest) {
+                return result;
+            }
+            nearest = link + 1;
+            break;
+        }
+    }
+    for (std::size_t link = nearest; link <= top; ++link) {
+        below(chain[link], link > 0 ? std::optional<Element>(chain[link - 1]) : std::nullopt,
+              depthOf(link));
+        if (result.cutShort || (until == Until::nearest && !result.found.empty())) {
+            return result;
+        }
     }
     return result;
 }
@@ -159,7 +165,7 @@ Walk walk(const Element& in, const std::optional<Element>& near) {
 
 std::vector<Composer::Candidate> Composer::candidates(const Element& in,
                                                       const std::optional<Element>& near) {
-    return walk(in, near).found;
+    return walk(in, near, Until::whole).found;
 }
 
 std::optional<Composer> Composer::near(const ax::Focus& focus, platform::Pid pid) {
@@ -173,24 +179,14 @@ std::optional<Composer> Composer::near(const ax::Focus& focus, platform::Pid pid
     if (!window) {
         return std::nullopt;
     }
-    Walk walked = walk(*window, focus.element);
-    // A walk cut short by its budget has not seen all of the window: a field it met outside the
-    // focus's own page (a browser's address bar) may be there only because the page's composer
-    // was not reached, and is not named.
-    if (walked.cutShort) {
-        walked.found.resize(walked.inDocument);
-    }
-    const std::vector<Candidate>& found = walked.found;
-    if (found.empty()) {
+    // Every field the walk stopped at shares the same ancestor with the focus: one is the
+    // composer, two or more tie. A walk cut short has not seen all of them: it names none
+    // rather than one the whole walk would not have named.
+    Walk walked = walk(*window, focus.element, Until::nearest);
+    if (walked.cutShort || walked.found.size() != 1) {
         return std::nullopt;
     }
-    const auto deepest = std::max_element(
-        found.begin(), found.end(),
-        [](const Candidate& a, const Candidate& b) { return a.shared < b.shared; });
-    const auto ties = std::count_if(found.begin(), found.end(), [&](const Candidate& candidate) {
-        return candidate.shared == deepest->shared;
-    });
-    return ties == 1 ? std::optional<Composer>(deepest->composer) : std::nullopt;
+    return std::move(walked.found.front().composer);
 }
 
 std::optional<Composer> Composer::find(const std::string& fingerprint, platform::Pid pid) {
@@ -198,9 +194,9 @@ std::optional<Composer> Composer::find(const std::string& fingerprint, platform:
     if (!window) {
         return std::nullopt;
     }
-    // Walked as capture walked when it named the composer, from the focus's page: a page
-    // reached only after the rest of the window would be beyond the budget here, and a composer
-    // that capture named could not be found again.
+    // Walked as capture walked when it named the composer, outward from the focus: from the
+    // window's top, a composer deep in a large page could lie beyond the budget, and one that
+    // capture named would not be found again.
     const std::optional<Element> focused =
         ax::axElement(ax::attribute(ax::applicationElement(pid), "AXFocusedUIElement"));
     for (const Candidate& candidate : candidates(*window, focused)) {

@@ -24,15 +24,15 @@ struct Composer {
     // An editable, visible text area or text field that is no password or search field.
     static bool qualifies(const platform::Element& element);
 
-    // Breadth-first over the window within the node and time budgets, never inside a composer;
-    // each candidate with the depth of its deepest ancestor on the anchor's chain. The page the
-    // anchor is in (its outermost web area) is walked first.
+    // Every composer of the window within the node and time budgets, never inside a composer,
+    // each with the depth of its deepest ancestor on the anchor's chain: the anchor's subtree
+    // first, then each ancestor's unseen part, nearest first and breadth first within.
     static std::vector<Candidate> candidates(const platform::Element& in,
                                              const std::optional<platform::Element>& near);
 
     // The one composer that shares the deepest ancestor with a focus that is neither editable
-    // nor secure; absent on a tie, and never one outside the focus's page when the walk was
-    // cut short by its budgets.
+    // nor secure; absent on a tie, and absent when the walk was cut short by its budgets before
+    // it had seen every field that could share as deep an ancestor.
     static std::optional<Composer> near(const ax::Focus& focus, platform::Pid pid);
 
     // The first composer of the application's focused window with exactly this fingerprint.

@@ -91,7 +91,7 @@ TEST_F(LinuxChromium, TextsInCodePointsAndClippedWhole) {
 
 TEST_F(LinuxChromium, TheComposerOfAMessageIsThePagesNotTheAddressBar) {
     focus(ATSPI_ROLE_LIST_ITEM, "Message from Grace");
-    const json reply = linuxdesktop::capture(*desktop, {{"probe", false}});
+    const json reply = linuxdesktop::captureNamingAComposer(*desktop, {{"probe", false}});
     EXPECT_EQ(reply["focus"]["editable"], false) << reply;
     ASSERT_TRUE(reply["composer"].is_object()) << reply;
     EXPECT_EQ(reply["composer"]["label"], "Message");

@@ -141,7 +141,7 @@ TEST_F(LinuxFirefox, ASelectionAfterTheEmojiIsAnchoredWhereItIs) {
 
 TEST_F(LinuxFirefox, SelectableTextIsNotEditable) {
     focus(ATSPI_ROLE_LIST_ITEM, "Message from Grace");
-    const json reply = linuxdesktop::capture(*desktop, {{"probe", false}});
+    const json reply = linuxdesktop::captureNamingAComposer(*desktop, {{"probe", false}});
     EXPECT_EQ(reply["focus"]["editable"], false) << reply;
     EXPECT_NE(reply["input"].value("replaceable", false), true) << reply;
     // So the composer search runs, and finds the page's composer.
@@ -151,7 +151,7 @@ TEST_F(LinuxFirefox, SelectableTextIsNotEditable) {
 
 TEST_F(LinuxFirefox, AButtonsLabelIsNoField) {
     focus(ATSPI_ROLE_PUSH_BUTTON, "Send");
-    const json reply = linuxdesktop::capture(*desktop, {{"probe", false}});
+    const json reply = linuxdesktop::captureNamingAComposer(*desktop, {{"probe", false}});
     EXPECT_EQ(reply["focus"]["role"], "AXButton") << reply;
     EXPECT_TRUE(reply["field"].is_null()) << reply;
     EXPECT_EQ(reply["input"], json({{"kind", "none"}}));

@@ -11,6 +11,7 @@
 
 #include "clipboard.h"
 #include "desktop.h"
+#include "run.h"
 
 namespace {
 
@@ -161,7 +162,7 @@ TEST(LinuxInsert, TheUsersClipboardOutlivesTheHelperUntilSomebodyCopies) {
 TEST(LinuxInsert, IntoAComposerNamedByACaptureAndAnEmptyClipboardStaysEmpty) {
     Desktop desktop("button");
     ASSERT_EQ(dumpClipboard(desktop), "owner none\n");
-    const json captured = replyOf(runHelper(desktop, "capture", {{"probe", false}}));
+    const json captured = captureNamingAComposer(desktop, {{"probe", false}});
     ASSERT_TRUE(captured["composer"].is_object()) << captured;
     const json reply = replyOf(runHelper(
         desktop, "insert",

@@ -100,7 +100,7 @@ TEST(LinuxQt5, TheFieldTypedInWinsOverAStaleFocusedTab) {
 
 TEST(LinuxQt5, AButtonLabelIsNoField) {
     const Desktop desktop(qtApp("button"));
-    const json reply = linuxdesktop::captureOnceFocused(desktop, request());
+    const json reply = linuxdesktop::captureNamingAComposer(desktop, request());
     EXPECT_EQ(reply["focus"]["role"], "AXButton") << reply;
     EXPECT_TRUE(reply["field"].is_null()) << reply;
     EXPECT_EQ(reply["input"]["kind"], "none");

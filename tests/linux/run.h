@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <optional>
 #include <regex>
@@ -38,18 +39,36 @@ inline nlohmann::json capture(const Desktop& desktop, const nlohmann::json& requ
     return reply;
 }
 
-/// Captures until the reply names a focus, at most `limit`: an application's accessibility may
-/// come up after its window has the focus, the more so on a machine's first start of its
-/// toolkit (caches built, the registry started). The last reply.
-inline nlohmann::json captureOnceFocused(
-    const Desktop& desktop, const nlohmann::json& request,
-    std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+/// Captures until `done` holds for the reply, at most `limit`; the last reply.
+inline nlohmann::json captureUntil(const Desktop& desktop, const nlohmann::json& request,
+                                   const std::function<bool(const nlohmann::json&)>& done,
+                                   std::chrono::milliseconds limit = std::chrono::seconds(10)) {
     const auto end = std::chrono::steady_clock::now() + limit;
     nlohmann::json reply = capture(desktop, request);
-    while (!reply["focus"].is_object() && std::chrono::steady_clock::now() < end) {
+    while (!done(reply) && std::chrono::steady_clock::now() < end) {
         reply = capture(desktop, request);
     }
     return reply;
+}
+
+/// Captures until the reply names a focus: an application's accessibility may come up after
+/// its window has the focus, the more so on a machine's first start of its toolkit (caches
+/// built, the registry started).
+inline nlohmann::json captureOnceFocused(
+    const Desktop& desktop, const nlohmann::json& request,
+    std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    return captureUntil(
+        desktop, request, [](const nlohmann::json& reply) { return reply["focus"].is_object(); },
+        limit);
+}
+
+/// Captures until the reply names a composer: a walk that runs out of its 150 ms before it has
+/// seen every field as near names none, and a loaded machine makes an application that slow.
+/// A composer named wrongly ends the wait as well, for the caller to see.
+inline nlohmann::json captureNamingAComposer(const Desktop& desktop,
+                                             const nlohmann::json& request) {
+    return captureUntil(desktop, request,
+                        [](const nlohmann::json& reply) { return reply["composer"].is_object(); });
 }
 
 /// The role, subrole and frame of a fingerprint, or nothing when it has not that form.
