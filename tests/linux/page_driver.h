@@ -14,6 +14,7 @@
 #include "desktop.h"
 #include "node.h"
 #include "registry.h"
+#include "run.h"
 
 namespace pagedriver {
 
@@ -81,6 +82,18 @@ inline bool focus(const bus::Ref& element) {
         bus::callForTrue(at(element), bus::componentInterface, "GrabFocus", {});
         return false;
     });
+}
+
+/// The chat page's search field, focused: its text as the page holds it, and clipped to 8 units
+/// whole ("héllo " is 6 units, the waving hand with its skin tone one character of 4).
+inline void expectTheSearchFieldsText(const linuxdesktop::Desktop& desktop) {
+    const nlohmann::json reply = linuxdesktop::capture(desktop, {{"probe", false}});
+    EXPECT_EQ(reply["focus"]["role"], "AXTextField") << reply;
+    EXPECT_EQ(reply["field"], "h\u00e9llo \U0001F44B\U0001F3FD w\u00f6rld");
+    const nlohmann::json clipped =
+        linuxdesktop::capture(desktop, {{"probe", false}, {"maxChars", 8}});
+    EXPECT_EQ(clipped["field"], "h\u00e9llo ");
+    EXPECT_EQ(clipped["input"]["value"], "h\u00e9llo ");
 }
 
 }  // namespace pagedriver
